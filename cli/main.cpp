@@ -1,0 +1,2 @@
+#include <cstdio>
+int main() { std::puts("kx7cli"); return 0; }

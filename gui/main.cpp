@@ -1,0 +1,2 @@
+#include <QApplication>
+int main(int argc, char** argv) { QApplication app(argc, argv); return 0; }

@@ -1,0 +1,58 @@
+// A canvas that records every call, for tests that check what a window draws.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/canvas.h"
+
+namespace kx7 {
+
+class RecordingCanvas : public Canvas {
+ public:
+  RecordingCanvas(int width, int height) : width_(width), height_(height) {}
+
+  struct Operation {
+    std::string kind;  // "line", "rect", "ellipse", "polygon", "text", "fill"
+    std::vector<Point> points;
+    std::string text;
+    Color pen;
+    Color brush;
+    bool hollow = false;
+    Color textColor;
+    Font font;
+  };
+
+  const std::vector<Operation>& Operations() const { return operations_; }
+  std::vector<Operation> OfKind(const std::string& kind) const;
+  void Clear() { operations_.clear(); }
+
+  int Width() const override { return width_; }
+  int Height() const override { return height_; }
+  void SetPen(Color color, int width, PenStyle style) override;
+  void SetBrush(Color color, bool hollow) override;
+  void SetFont(const Font& font) override { font_ = font; }
+  void SetTextColor(Color color) override { textColor_ = color; }
+  void FillRect(const Rect& rect, Color color) override;
+  void Line(Point from, Point to) override;
+  void Rectangle(const Rect& rect) override;
+  void Ellipse(const Rect& rect) override;
+  void Polygon(const std::vector<Point>& points) override;
+  void Text(Point topLeft, const std::string& text) override;
+  // A fixed cell of 8 x 16 pixels a character keeps layout tests independent of fonts.
+  Point TextExtent(const std::string& text) const override;
+
+ private:
+  Operation Make(const char* kind) const;
+
+  int width_;
+  int height_;
+  Color pen_;
+  Color brush_;
+  bool hollow_ = false;
+  Color textColor_;
+  Font font_;
+  std::vector<Operation> operations_;
+};
+
+}  // namespace kx7
