@@ -1,0 +1,39 @@
+// The "Command Line Help" dialog: each switch in bold green padded to 20 characters, then its
+// description in plain black, each line ended by CR LF.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/ui_host.h"
+
+namespace kx7 {
+
+struct HelpLine {
+  std::string switchText;   // may be empty (a continuation line)
+  std::string description;  // ends with CR LF
+};
+
+inline constexpr int kHelpSwitchWidth = 20;
+
+const std::vector<HelpLine>& CommandLineHelpLines();
+
+// The switch padded with blanks to the switch column.
+std::string PaddedSwitch(const HelpLine& line);
+
+class CommandLineHelpModel : public DialogModel {
+ public:
+  const char* Kind() const override { return "CommandLineHelp"; }
+  std::string Title() const override { return "Command Line Help"; }
+  const std::vector<HelpLine>& Lines() const { return CommandLineHelpLines(); }
+};
+
+// The About box text: the program's name, the version and the line of the string table.
+std::string AboutText();
+inline constexpr const char* kAboutCaption = "About KX7SDU";
+inline constexpr const char* kVersionString = "7.13.0.135";
+
+// What `kx7sdu --help` prints: this program's own options and the classic switches.
+std::string FrontEndUsage(const char* programName);
+
+}  // namespace kx7
