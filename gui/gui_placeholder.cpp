@@ -1,1 +1,0 @@
-// The Qt front end.
