@@ -1,2 +1,128 @@
+// kx7sdu: the desktop program.
 #include <QApplication>
-int main(int argc, char** argv) { QApplication app(argc, argv); return 0; }
+#include <QDir>
+#include <QScreen>
+#include <QSocketNotifier>
+#include <QStyle>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/command_line_help.h"
+#include "app/diagnostic_app.h"
+#include "command_line_help_dialog.h"
+#include "main_window.h"
+#include "port_settings_dialog.h"
+#include "qt_message_loop.h"
+#include "qt_ui_host.h"
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void OnTerminationSignal(int signalNumber) {
+  const char byte = static_cast<char>(signalNumber);
+  // Only the pipe is touched here; the close sequence runs on the user-interface thread.
+  if (write(signalPipe[1], &byte, 1) < 0) _exit(128 + signalNumber);
+}
+
+void InstallTerminationHandlers() {
+  if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  struct sigaction action {};
+  action.sa_handler = OnTerminationSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> arguments(argv + 1, argv + argc);
+  kx7::CDiagnosticApp app;
+  if (!app.InitInstance(arguments, std::cout, std::cerr)) return app.exitCode;
+
+  const bool noDisplay = std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr &&
+                         std::getenv("QT_QPA_PLATFORM") == nullptr;
+  if (noDisplay) {
+    std::fprintf(stderr, "kx7sdu: no display found; running offscreen\n");
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  }
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("KX7SDU"));
+  InstallTerminationHandlers();
+
+  kx7::QtMessageLoop loop;
+  kx7::QtUiHost ui;
+  kx7::RegisterPortSettingsDialog();
+  kx7::RegisterCommandLineHelpDialog();
+
+  kx7::CMainFrame::Environment environment;
+  const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry()
+                                                        : QRect(0, 0, 1280, 1024);
+  environment.screenWidth = screen.width();
+  environment.screenHeight = screen.height();
+  environment.borderX = application.style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+  environment.borderY = environment.borderX;
+  environment.settingsFolder = QDir::currentPath().toStdString();
+
+  auto frame = app.CreateMainFrame(loop, ui, environment);
+  kx7::MainWindow window(*frame);
+  ui.SetParentWidget(&window);
+  ui.SetInvalidator([&window](kx7::WindowId) { QTimer::singleShot(0, &window, &kx7::MainWindow::RefreshFromFrame); });
+  frame->destroyWindow = [&] {
+    window.AllowClose();
+    window.close();
+    QApplication::quit();
+  };
+  frame->rebuildToolbars = [&window] { window.RebuildToolbars(); };
+
+  if (signalPipe[0] >= 0) {
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&] {
+      char byte = 0;
+      while (read(signalPipe[0], &byte, 1) > 0) {
+      }
+      // A close refused while an exchange runs is asked again until it goes through.
+      auto* retry = new QTimer(&window);
+      QObject::connect(retry, &QTimer::timeout, &window, [&] { frame->Loop().Send(frame->Id(), kx7::wm::kClose); });
+      retry->start(200);
+      frame->Loop().Send(frame->Id(), kx7::wm::kClose);
+    });
+  }
+
+  const kx7::Rect placement = kx7::MainWindowPlacement(app.flags, environment.screenWidth, environment.screenHeight);
+  window.setGeometry(placement.left, placement.top, placement.Width(), placement.Height());
+  if (app.flags.download)
+    window.showMinimized();
+  else
+    window.show();
+
+  if (app.frontEnd.screenshotFile) {
+    const QString file = QString::fromStdString(*app.frontEnd.screenshotFile);
+    QTimer::singleShot(static_cast<int>(app.frontEnd.screenshotDelayMs), &window, [&, file] {
+      window.RefreshFromFrame();
+      const bool saved = window.grab().save(file, "PNG");
+      if (saved)
+        std::printf("Saved a picture of the main window: %s\n", QFileInfo(file).absoluteFilePath().toUtf8().constData());
+      else
+        std::fprintf(stderr, "kx7sdu: could not save %s\n", file.toUtf8().constData());
+      std::printf("Status bar: %s\n", window.StatusBarText().toUtf8().constData());
+      std::fflush(stdout);
+      frame->Loop().Send(frame->Id(), kx7::wm::kClose);
+    });
+  }
+
+  application.exec();
+  const int exitCode = app.ExitInstance(frame.get());
+  frame.reset();
+  return exitCode;
+}

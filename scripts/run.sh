@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds kx7sdu and starts it. Without a display it runs offscreen, saves a picture of the main
+# window and prints where it is and what the status bar shows.
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$here/build"
+"$here/scripts/setup.sh" "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKX7_BUILD_TESTS=OFF
+# The settings file lives in the current folder; keep the demo's beside the build.
+mkdir -p "$build/run"
+cd "$build/run"
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  exec "$build/gui/kx7sdu" -nosearch "$@"
+fi
+picture="$build/run/kx7sdu.png"
+echo "No display found: running kx7sdu offscreen and saving a picture of its main window."
+QT_QPA_PLATFORM=offscreen "$build/gui/kx7sdu" -nosearch --screenshot "$picture" "$@"

@@ -1,0 +1,43 @@
+#include "app/diagnostic_app.h"
+
+#include <cstdlib>
+
+#include "app/command_line_help.h"
+
+namespace kx7 {
+
+bool CDiagnosticApp::InitInstance(std::vector<std::string> arguments, std::ostream& out, std::ostream& err,
+                                  const char* programName) {
+  frontEnd = TakeFrontEndOptions(arguments);
+  if (frontEnd.registrationSwitch) {
+    out << programName << ": " << *frontEnd.registrationSwitch
+        << ": there are no automation objects to register on this system; nothing done\n";
+    exitCode = 0;
+    return false;
+  }
+  if (frontEnd.help) {
+    out << FrontEndUsage(programName);
+    exitCode = 0;
+    return false;
+  }
+  for (const std::string& error : frontEnd.errors) err << programName << ": " << error << "\n";
+  std::string problem;
+  if (const char* environment = std::getenv("KX7_PORTS")) {
+    for (const std::string& rejected : ports.AddOverridesFromEnvironment(environment))
+      err << programName << ": KX7_PORTS: ignoring \"" << rejected << "\"\n";
+  }
+  for (const std::string& spec : frontEnd.portOverrides)
+    if (!ports.AddOverride(spec, &problem)) err << programName << ": --port " << spec << ": " << problem << "\n";
+  ports.Scan();
+  flags = ParseStartupFlags(arguments);
+  return true;
+}
+
+std::unique_ptr<CMainFrame> CDiagnosticApp::CreateMainFrame(MessageLoop& loop, UiHost& ui,
+                                                            const CMainFrame::Environment& environment) {
+  auto frame = std::make_unique<CMainFrame>(loop, ui, ports, flags, environment);
+  frame->Create();
+  return frame;
+}
+
+}  // namespace kx7
