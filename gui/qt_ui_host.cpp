@@ -170,7 +170,10 @@ std::optional<std::size_t> QtUiHost::ChooseFromList(const std::string& title, co
   QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
   QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-  QObject::connect(list, &QListWidget::itemDoubleClicked, &dialog, &QDialog::accept);
+  QObject::connect(list, &QListWidget::itemDoubleClicked, &dialog, [&dialog, list](QListWidgetItem* item) {
+    list->setCurrentItem(item);
+    dialog.accept();
+  });
   QObject::connect(list, &QListWidget::currentRowChanged, ok, [ok](int row) { ok->setEnabled(row >= 0); });
   ok->setEnabled(false);
   if (!lines.empty()) list->setCurrentRow(0);

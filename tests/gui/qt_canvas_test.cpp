@@ -10,13 +10,20 @@
 namespace kx7 {
 namespace {
 
+// The application lives from the first test that needs it to the end of the run; it goes
+// before exit, while the libraries it uses are still there.
+struct ApplicationEnvironment : ::testing::Environment {
+  void TearDown() override { delete QCoreApplication::instance(); }
+};
+
 void EnsureApplication() {
   if (QCoreApplication::instance() != nullptr) return;
   qputenv("QT_QPA_PLATFORM", "offscreen");
   static int argc = 1;
   static char name[] = "tests_gui";
   static char* argv[] = {name, nullptr};
-  static QApplication application(argc, argv);
+  new QApplication(argc, argv);
+  ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
 }
 
 constexpr Color kWhite = Rgb(255, 255, 255);
@@ -63,7 +70,7 @@ TEST_F(QtCanvasTest, FillRectCoversLeftTopButNotRightBottom) {
   const struct {
     int x, y;
     Color expected;
-  } pixels[] = {{10, 20, kRed}, {29, 39, kRed}, {20, 30, kRed}, {30, 30, kWhite},
+  } pixels[] = {{10, 20, kRed},   {29, 39, kRed},  {20, 30, kRed},  {30, 30, kWhite},
                 {20, 40, kWhite}, {9, 30, kWhite}, {20, 19, kWhite}};
   for (const auto& p : pixels) EXPECT_EQ(At(p.x, p.y), p.expected) << p.x << "," << p.y;
   EXPECT_EQ(CountOf(kRed, image_.rect()), 20 * 20);
@@ -110,7 +117,7 @@ TEST_F(QtCanvasTest, RectangleIsOutlinedWithThePenAndFilledWithTheBrush) {
   const struct {
     int x, y;
     Color expected;
-  } pixels[] = {{10, 10, kBlue}, {29, 29, kBlue}, {10, 20, kBlue}, {29, 20, kBlue}, {20, 20, kRed},
+  } pixels[] = {{10, 10, kBlue}, {29, 29, kBlue}, {10, 20, kBlue},  {29, 20, kBlue}, {20, 20, kRed},
                 {11, 11, kRed},  {28, 28, kRed},  {30, 20, kWhite}, {20, 30, kWhite}};
   for (const auto& p : pixels) EXPECT_EQ(At(p.x, p.y), p.expected) << p.x << "," << p.y;
 }
@@ -174,8 +181,8 @@ TEST_F(QtCanvasTest, TextIsPlacedByItsTopLeftCornerInTheTextColour) {
 }
 
 TEST_F(QtCanvasTest, FixedPitchRequestsGetAFixedPitchFontThatExists) {
-  const Font fixed[] = {{"Courier New", 10, false, true}, {"Courier New", 14, true, false},
-                        {"No Such Family At All", 9, false, true}};
+  const Font fixed[] = {
+      {"Courier New", 10, false, true}, {"Courier New", 14, true, false}, {"No Such Family At All", 9, false, true}};
   for (const Font& request : fixed) {
     const QFont font = QtCanvas::ToQFont(request);
     EXPECT_TRUE(QFontInfo(font).fixedPitch()) << request.family;

@@ -5,8 +5,8 @@
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QEventLoop>
-#include <QTimer>
 #include <QThread>
+#include <QTimer>
 #include <atomic>
 #include <memory>
 #include <thread>
@@ -17,13 +17,20 @@
 namespace kx7 {
 namespace {
 
+// The application lives from the first test that needs it to the end of the run; it goes
+// before exit, while the libraries it uses are still there.
+struct ApplicationEnvironment : ::testing::Environment {
+  void TearDown() override { delete QCoreApplication::instance(); }
+};
+
 void EnsureApplication() {
   if (QCoreApplication::instance() != nullptr) return;
   qputenv("QT_QPA_PLATFORM", "offscreen");
   static int argc = 1;
   static char name[] = "tests_gui";
   static char* argv[] = {name, nullptr};
-  static QApplication application(argc, argv);
+  new QApplication(argc, argv);
+  ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
 }
 
 struct Recorder : Window {
@@ -140,8 +147,7 @@ TEST_F(QtMessageLoopTest, AnExpiryQueuedBeforeARestartOrKillIsNotDelivered) {
       window.SetTimer(1, 3600 * 1000);
     }
     window.SetTimer(2, 5);
-    EXPECT_TRUE(RunUntil(loop, [&] { return window.Count(wm::kTimer, 2) >= 3 && loop.PendingCount() == 0; }))
-        << c.name;
+    EXPECT_TRUE(RunUntil(loop, [&] { return window.Count(wm::kTimer, 2) >= 3 && loop.PendingCount() == 0; })) << c.name;
     EXPECT_EQ(window.Count(wm::kTimer, 1), 0u) << c.name;
   }
 }
@@ -220,9 +226,8 @@ TEST_F(QtMessageLoopTest, QuitFromAnotherThreadEndsBlockedWaitsAndLaterOnes) {
   Guard guard(loop);
   guard.SetTimer(1, 3000);
   std::atomic<bool> blocked{false};
-  const QMetaObject::Connection connection =
-      QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
-                       [&] { blocked.store(true); });
+  const QMetaObject::Connection connection = QObject::connect(
+      QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, [&] { blocked.store(true); });
   std::thread quitter;
   std::atomic<std::uint64_t> quitAt{0};
   bool innerResult = true;

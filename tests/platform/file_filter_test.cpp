@@ -25,22 +25,23 @@ TEST_P(ParseFileFilterTest, Parses) { EXPECT_EQ(ParseFileFilter(GetParam().filte
 
 INSTANTIATE_TEST_SUITE_P(
     Strings, ParseFileFilterTest,
-    ::testing::Values(
-        ParseCase{"Plain",
-                  "Log Files (*.log)|*.log|All Files (*.*)|*.*||",
-                  {{"Log Files (*.log)", {"*.log"}}, {"All Files (*.*)", {"*.*"}}}},
-        ParseCase{"SeveralPatterns",
-                  "Log Files (*.log;*.txt)|*.log*;*.txt|All Files (*.*)|*.*||",
-                  {{"Log Files (*.log;*.txt)", {"*.log*", "*.txt"}}, {"All Files (*.*)", {"*.*"}}}},
-        ParseCase{"SpacesAndEmptyPatternsDropped",
-                  "Data | *.dat ; ;*.bad |Any|*||",
-                  {{"Data", {"*.dat", "*.bad"}}, {"Any", {"*"}}}},
-        ParseCase{"NoTerminatorKeepsCompletePairs", "Hex (*.hex)|*.hex|Bin (*.bin)|*.bin", {{"Hex (*.hex)", {"*.hex"}}, {"Bin (*.bin)", {"*.bin"}}}},
-        ParseCase{"OddPartDropped", "Hex (*.hex)|*.hex|Bin (*.bin)||", {{"Hex (*.hex)", {"*.hex"}}}},
-        ParseCase{"TextAfterTerminatorIgnored", "A|*.a||B|*.b||", {{"A", {"*.a"}}}},
-        ParseCase{"PairWithoutPatternsDropped", "A| ;|B|*.b||", {{"B", {"*.b"}}}},
-        ParseCase{"Empty", "", {}}, ParseCase{"OnlyTerminator", "||", {}}, ParseCase{"Single", "|", {}},
-        ParseCase{"DescriptionOnly", "Log Files", {}}),
+    ::testing::Values(ParseCase{"Plain",
+                                "Log Files (*.log)|*.log|All Files (*.*)|*.*||",
+                                {{"Log Files (*.log)", {"*.log"}}, {"All Files (*.*)", {"*.*"}}}},
+                      ParseCase{"SeveralPatterns",
+                                "Log Files (*.log;*.txt)|*.log*;*.txt|All Files (*.*)|*.*||",
+                                {{"Log Files (*.log;*.txt)", {"*.log*", "*.txt"}}, {"All Files (*.*)", {"*.*"}}}},
+                      ParseCase{"SpacesAndEmptyPatternsDropped",
+                                "Data | *.dat ; ;*.bad |Any|*||",
+                                {{"Data", {"*.dat", "*.bad"}}, {"Any", {"*"}}}},
+                      ParseCase{"NoTerminatorKeepsCompletePairs",
+                                "Hex (*.hex)|*.hex|Bin (*.bin)|*.bin",
+                                {{"Hex (*.hex)", {"*.hex"}}, {"Bin (*.bin)", {"*.bin"}}}},
+                      ParseCase{"OddPartDropped", "Hex (*.hex)|*.hex|Bin (*.bin)||", {{"Hex (*.hex)", {"*.hex"}}}},
+                      ParseCase{"TextAfterTerminatorIgnored", "A|*.a||B|*.b||", {{"A", {"*.a"}}}},
+                      ParseCase{"PairWithoutPatternsDropped", "A| ;|B|*.b||", {{"B", {"*.b"}}}},
+                      ParseCase{"Empty", "", {}}, ParseCase{"OnlyTerminator", "||", {}}, ParseCase{"Single", "|", {}},
+                      ParseCase{"DescriptionOnly", "Log Files", {}}),
     [](const ::testing::TestParamInfo<ParseCase>& info) { return std::string(info.param.name); });
 
 TEST(NameFilters, UseTheRealPatternsAndListFilesWithoutExtension) {
@@ -75,7 +76,8 @@ TEST(WithDefaultExtension, AppendsOnlyWhenTheNameHasNone) {
       {"/tmp/", "log", "/tmp/"},
       {"", "log", ""},
   };
-  for (const auto& c : cases) EXPECT_EQ(WithDefaultExtension(c.path, c.extension), c.expected) << c.path << " + " << c.extension;
+  for (const auto& c : cases)
+    EXPECT_EQ(WithDefaultExtension(c.path, c.extension), c.expected) << c.path << " + " << c.extension;
 }
 
 TEST(FolderOf, FolderOfTheChosenFile) {
