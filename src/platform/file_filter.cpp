@@ -87,11 +87,12 @@ std::string WithDefaultExtension(const std::string& path, const std::string& ext
 std::string FolderOf(const std::string& path) {
   const auto slash = path.rfind('/');
   if (slash == std::string::npos) return {};
-  std::string folder = path.substr(0, slash);
-  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  if (folder.empty()) folder = "/";
-  if (folder.size() > kMaxFolderLength) return {};
-  return folder;
+  // Trailing slashes of the folder go; the root stays "/".
+  std::size_t end = slash;
+  while (end > 1 && path[end - 1] == '/') --end;
+  if (end == 0) return std::string(1, '/');
+  if (end > kMaxFolderLength) return {};
+  return path.substr(0, end);
 }
 
 }  // namespace kx7

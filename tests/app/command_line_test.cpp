@@ -71,7 +71,7 @@ TEST(ScreenRect, WithoutTheSwitchTheScreenDecides) {
 
 TEST(ScreenRect, UnreadableOrEmptyRectanglesAreIgnored) {
   for (const char* argument : {"-screenrect", "-screenrect1x2x3", "x-screenrect0x0x10x10", "-screenrect10x10x5x20",
-                               "-screenrect0x0x100x100junk"}) {
+                               "-screenrect0x0x100x100junk", "-screenrect-2147483648x0x2147483647x10"}) {
     EXPECT_EQ(ParseStartupFlags({argument}).screenRectSet, 0) << argument;
   }
 }
