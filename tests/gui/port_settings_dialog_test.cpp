@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "test_application.h"
+
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QGroupBox>
@@ -12,23 +14,6 @@
 
 namespace kx7 {
 namespace {
-
-// The application lives from the first test that needs it to the end of the
-// run; it goes before exit, while the libraries it uses are still there.
-struct ApplicationEnvironment : ::testing::Environment {
-  void TearDown() override { delete QCoreApplication::instance(); }
-};
-
-void EnsureApplication() {
-  if (QCoreApplication::instance() != nullptr)
-    return;
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "tests_gui";
-  static char *argv[] = {name, nullptr};
-  new QApplication(argc, argv);
-  ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
-}
 
 using Parity = PortSettingsDialogModel::Parity;
 

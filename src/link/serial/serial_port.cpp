@@ -369,18 +369,7 @@ void CSerialPort::ControllerReader(int fd, int stopFd) {
     }
 
     std::size_t got = 0;
-    bool failed = false;
-    if (queued > 0) {
-      const ssize_t read = ::read(fd, block.data(), std::min<std::size_t>(queued, block.size()));
-      if (read > 0) {
-        got = static_cast<std::size_t>(read);
-      } else if (read == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
-        // End of file on a tty: it was hung up.
-        failed = true;
-      }
-    } else if (hungUp) {
-      failed = true;
-    }
+    const bool failed = !ReadQueued(fd, queued, hungUp, block, got);
     accessLock_.unlock();
     if (failed) break;
 
@@ -413,6 +402,19 @@ void CSerialPort::ControllerReader(int fd, int stopFd) {
   readerFinished_.Set();
 }
 
+bool CSerialPort::ReadQueued(int fd, std::uint32_t queued, bool hungUp, std::array<std::uint8_t, serial::kMaxReadPerPass>& block,
+                             std::size_t& got) {
+  got = 0;
+  if (queued == 0) return !hungUp;
+  const ssize_t read = ::read(fd, block.data(), std::min<std::size_t>(queued, block.size()));
+  if (read > 0) {
+    got = static_cast<std::size_t>(read);
+    return true;
+  }
+  // End of file on a tty: it was hung up.
+  return read < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
+}
+
 void CSerialPort::PortReader(int fd, int stopFd) {
   std::array<std::uint8_t, serial::kMaxReadPerPass> block;
   bool hungUp = false;
@@ -426,17 +428,7 @@ void CSerialPort::PortReader(int fd, int stopFd) {
     std::uint32_t queued = 0;
     QueryLine(fd, errors, queued);
     std::size_t got = 0;
-    bool failed = false;
-    if (queued > 0) {
-      const ssize_t read = ::read(fd, block.data(), std::min<std::size_t>(queued, block.size()));
-      if (read > 0) {
-        got = static_cast<std::size_t>(read);
-      } else if (read == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
-        failed = true;
-      }
-    } else if (hungUp) {
-      failed = true;
-    }
+    const bool failed = !ReadQueued(fd, queued, hungUp, block, got);
     accessLock_.unlock();
     if (failed) break;
     if (got > 0) {

@@ -7,6 +7,7 @@
 // shared line flags and posts.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include <thread>
 
 #include "link/serial/line_error_monitor.h"
+#include "link/serial/serial_constants.h"
 #include "link/serial/serial_port_host.h"
 #include "link/serial/serial_settings.h"
 #include "platform/event.h"
@@ -95,6 +97,9 @@ class CSerialPort {
   // The line errors since the last query (also added to the accumulated ones) and the bytes
   // waiting; a failed query counts as none.
   void QueryLine(int fd, std::uint32_t& errors, std::uint32_t& queued);
+  // Reads min(queued, block size) bytes; false when the device was hung up or failed.
+  bool ReadQueued(int fd, std::uint32_t queued, bool hungUp, std::array<std::uint8_t, serial::kMaxReadPerPass>& block,
+                  std::size_t& got);
   // Hands a block to the frame once its buffer is free; false when a stop came first.
   bool HandOff(const std::uint8_t* bytes, std::size_t count);
   void ReadModemLines(int fd);
