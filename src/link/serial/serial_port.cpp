@@ -20,6 +20,8 @@
 #include <system_error>
 
 #include "link/serial/serial_constants.h"
+#include "platform/message_loop.h"
+#include "platform/window.h"
 
 namespace kx7 {
 namespace {
@@ -77,6 +79,97 @@ bool TryLockFor(std::timed_mutex& mutex, std::uint32_t ms) {
 
 }  // namespace
 
+// The reader of a backend: a window on the backend table's loop whose timer comes due when the
+// backend has something to do (or, while the frame still holds the buffer, a pass later). Each
+// pass is what a reader pass does with a tty: line errors and their notifications, the modem
+// lines, and one block handed to the frame once its buffer is free.
+class CSerialPort::BackendPump : public Window {
+ public:
+  BackendPump(CSerialPort& port, MessageLoop& loop) : Window(loop), port_(port), lastPassMs_(loop.Now()) {
+    port_.backend_->SetWakeUp([&loop, id = Id()] { loop.Post(id, kWakeMessage); });
+  }
+  ~BackendPump() override { port_.backend_->SetWakeUp(nullptr); }
+
+  LResult OnMessage(MessageId message, WParam wParam, LParam) override {
+    if ((message == wm::kTimer && wParam == kTimerId) || message == kWakeMessage) Pass();
+    return 0;
+  }
+
+  void Pass() {
+    SerialBackend& backend = *port_.backend_;
+    const std::uint64_t now = Loop().Now();
+    backend.Advance(now);
+    const std::uint32_t errors = backend.TakeLineErrors() & serial::kErrorMask;
+    if (errors != 0) port_.lineErrors_.fetch_or(errors);
+    std::size_t queued = backend.Queued();
+    LinkFlags& flags = port_.host_.Flags();
+    const bool controller = port_.slot_ == serial::kControllerSlot;
+    if (controller) {
+      // The time since the last pass counts as that many idle passes, as for a sleeping reader.
+      if (now > lastPassMs_ + 1) {
+        monitor_.SkipIdlePasses(static_cast<int>(std::min<std::uint64_t>(now - lastPassMs_ - 1, INT_MAX)));
+      }
+      const LinePassActions actions = monitor_.Pass(errors, static_cast<std::uint32_t>(queued));
+      // Reading a backend's modem lines costs nothing: every pass does it.
+      if (const std::optional<ModemStatus> lines = backend.ModemLines()) {
+        flags.cts.store(lines->cts ? 1 : 0);
+        flags.dsr.store(lines->dsr ? 1 : 0);
+      }
+      if (actions.framingError) flags.framingError.store(1);
+      if (actions.parityError) flags.parityError.store(1);
+      if (actions.RestartLineErrorTimer()) port_.host_.RestartLineErrorTimer();
+      if (actions.notification) {
+        port_.host_.PostToFrame(actions.notification->message, actions.notification->wParam,
+                                actions.notification->lParam);
+      }
+    }
+    lastPassMs_ = now;
+
+    bool again = false;
+    ReceiveBuffer& buffer = port_.host_.Buffer(port_.slot_);
+    if (queued > 0 && flags.discardInput.load() != 0) {
+      std::array<std::uint8_t, serial::kMaxReadPerPass> dropped;
+      while (queued > 0) {
+        const std::size_t got = backend.Read(dropped.data(), dropped.size());
+        if (got == 0) break;
+        port_.bytesTaken_.fetch_add(got);
+        queued = backend.Queued();
+      }
+    } else if (queued > 0 && buffer.bufferFree.IsSet()) {
+      const std::size_t got = backend.Read(buffer.bytes.data(), buffer.bytes.size());
+      if (got > 0) {
+        buffer.count.store(static_cast<std::uint32_t>(got));
+        buffer.bufferFree.Reset();
+        port_.host_.PostToFrame(serial::ReceivedMessage(port_.slot_), 0, 0);
+        port_.bytesTaken_.fetch_add(got);
+      }
+      again = backend.Queued() > 0;
+    } else if (queued > 0) {
+      again = true;  // the frame has not taken the last block yet
+    }
+
+    std::uint64_t next = backend.NextEventMs();
+    if (again) next = std::min(next, now + serial::kIdlePassMs);
+    if (controller && monitor_.CoolDown() > 0) {
+      next = std::min(next, now + static_cast<std::uint64_t>(monitor_.IdlePassesUntilDue()) * serial::kIdlePassMs);
+    }
+    if (next == kNoBackendEvent) {
+      KillTimer(kTimerId);
+    } else {
+      const std::uint64_t wait = next > now ? next - now : 1;
+      SetTimer(kTimerId, static_cast<std::uint32_t>(std::min<std::uint64_t>(wait, UINT32_MAX)));
+    }
+  }
+
+ private:
+  static constexpr std::uint32_t kTimerId = 1;
+  // The pump's own window gets only these two; the number is private to it.
+  static constexpr MessageId kWakeMessage = wm::kUser;
+  CSerialPort& port_;
+  LineErrorMonitor monitor_;
+  std::uint64_t lastPassMs_;
+};
+
 CSerialPort::CSerialPort(int slot, SerialPortHost& host, const PortDirectory& ports)
     : slot_(slot), host_(host), ports_(ports), settings_(serial::kDefaultSettings) {
   SerialConfig config;
@@ -86,7 +179,7 @@ CSerialPort::CSerialPort(int slot, SerialPortHost& host, const PortDirectory& po
 
 CSerialPort::~CSerialPort() { ClosePort(); }
 
-bool CSerialPort::IsOpen() const { return fd_ >= 0 && readerRunning_.load(); }
+bool CSerialPort::IsOpen() const { return backend_ != nullptr || (fd_ >= 0 && readerRunning_.load()); }
 
 bool CSerialPort::OpenPort(int number) {
   if (IsOpen()) return false;
@@ -98,6 +191,9 @@ bool CSerialPort::OpenPort(int number) {
 
   const std::optional<std::string> path = ports_.PathOf(number);
   if (!path) return false;
+  if (backends_ != nullptr) {
+    if (SerialBackend* backend = backends_->Find(*path)) return OpenBackend(*backend);
+  }
   // Non-blocking: opening must not wait for carrier, and reads return at once.
   const int fd = ::open(path->c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
@@ -131,6 +227,20 @@ bool CSerialPort::OpenPort(int number) {
   return true;
 }
 
+bool CSerialPort::OpenBackend(SerialBackend& backend) {
+  MessageLoop& loop = backends_->Loop();
+  if (!backend.Open(loop.Now())) return false;
+  backend_ = &backend;
+  pump_ = std::make_unique<BackendPump>(*this, loop);
+  backend.Purge();
+  if (!ApplySettings()) {
+    CloseDevice();
+    return false;
+  }
+  pump_->Pass();
+  return true;
+}
+
 bool CSerialPort::ClosePort() {
   StopReader();
   CloseDevice();
@@ -141,6 +251,11 @@ bool CSerialPort::ClosePort() {
 
 void CSerialPort::CloseDevice() {
   StopReader();
+  if (backend_ != nullptr) {
+    pump_.reset();
+    backend_->Close();
+    backend_ = nullptr;
+  }
   if (fd_ < 0) return;
   ioctl(fd_, TIOCNXCL);
   ::close(fd_);  // also releases the lock
@@ -149,27 +264,36 @@ void CSerialPort::CloseDevice() {
 
 bool CSerialPort::SetSettings(const std::string& text) {
   settings_ = text;
-  if (fd_ < 0) return true;
+  if (!DeviceOpen()) return true;
   return ApplySettings();
 }
 
 bool CSerialPort::SetRts(bool on) {
   rts_ = on;
-  return fd_ < 0 || ApplyModemLine(TIOCM_RTS, on);
+  return !DeviceOpen() || ApplyModemLine(TIOCM_RTS, on);
 }
 
 bool CSerialPort::SetDtr(bool on) {
   dtr_ = on;
-  return fd_ < 0 || ApplyModemLine(TIOCM_DTR, on);
+  return !DeviceOpen() || ApplyModemLine(TIOCM_DTR, on);
 }
 
 bool CSerialPort::ApplyModemLine(int line, bool on) {
+  if (backend_ != nullptr) return backend_->SetModemLine(line == TIOCM_RTS ? ModemLine::kRts : ModemLine::kDtr, on);
   int bits = line;
   if (ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bits) == 0) return true;
   return NotSupported(errno);
 }
 
 bool CSerialPort::ApplySettings() {
+  if (backend_ != nullptr) {
+    SerialConfig config = backend_->Config();
+    if (!ApplySettingsString(settings_, config)) return false;
+    if (!backend_->Configure(config, pump_->Loop().Now())) return false;
+    if (!ApplyModemLine(TIOCM_DTR, dtr_) || !ApplyModemLine(TIOCM_RTS, rts_)) return false;
+    writeTimeouts_ = config.writeTimeouts;
+    return true;
+  }
   termios2 attributes{};
   if (!ReadTermios(fd_, attributes)) return false;
   TermiosFields fields = FieldsOf(attributes);
@@ -195,6 +319,7 @@ bool CSerialPort::ApplySettings() {
 }
 
 std::optional<SerialConfig> CSerialPort::DeviceConfig() const {
+  if (backend_ != nullptr) return backend_->Config();
   if (fd_ < 0) return std::nullopt;
   termios2 attributes{};
   if (!ReadTermios(fd_, attributes)) return std::nullopt;
@@ -202,9 +327,15 @@ std::optional<SerialConfig> CSerialPort::DeviceConfig() const {
 }
 
 bool CSerialPort::Write(const std::uint8_t* bytes, std::size_t count) {
-  if (fd_ < 0) return false;
+  if (!DeviceOpen()) return false;
   if (count == 0) return true;
   if (bytes == nullptr) return false;
+  if (backend_ != nullptr) {
+    const bool written = backend_->Write(bytes, count, pump_->Loop().Now());
+    // The backend now has something on the way; the pump wakes for it.
+    pump_->Pass();
+    return written;
+  }
   if (!TryLockFor(accessLock_, serial::kAccessLockWaitMs)) return false;
   std::unique_lock<std::timed_mutex> lock(accessLock_, std::adopt_lock);
 
@@ -229,10 +360,20 @@ bool CSerialPort::Write(const std::uint8_t* bytes, std::size_t count) {
 }
 
 void CSerialPort::Purge() {
+  if (backend_ != nullptr) {
+    backend_->Advance(pump_->Loop().Now());
+    backend_->Purge();
+  }
   if (fd_ >= 0) DiscardInput(fd_);
 }
 
 std::uint32_t CSerialPort::LineStatus() {
+  if (backend_ != nullptr) {
+    backend_->Advance(pump_->Loop().Now());
+    const std::uint32_t errors = backend_->TakeLineErrors() & serial::kErrorMask;
+    if (errors != 0) lineErrors_.fetch_or(errors);
+    return static_cast<std::uint32_t>(backend_->Queued());
+  }
   if (fd_ < 0) return 0;
   std::uint32_t errors = 0;
   std::uint32_t queued = 0;

@@ -5,18 +5,24 @@
 //
 // All calls come from the user-interface thread; the reader only fills its slot's buffer, sets the
 // shared line flags and posts.
+//
+// A COM number whose path is registered in the port's SerialBackendTable opens that backend
+// instead of a device file; then no reader thread runs and a timer on the table's message loop
+// moves the received bytes (see serial_backend.h).
 #pragma once
 
 #include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 
 #include "link/serial/line_error_monitor.h"
+#include "link/serial/serial_backend.h"
 #include "link/serial/serial_constants.h"
 #include "link/serial/serial_port_host.h"
 #include "link/serial/serial_settings.h"
@@ -32,6 +38,10 @@ class CSerialPort {
   CSerialPort(const CSerialPort&) = delete;
   CSerialPort& operator=(const CSerialPort&) = delete;
   ~CSerialPort();
+
+  // The backends this port may open instead of device files; null for none. Must outlive the
+  // port; takes effect at the next open.
+  void UseBackends(const SerialBackendTable* backends) { backends_ = backends; }
 
   // Opens COM `number` for this program alone (other openers are locked out), discards what was
   // queued, applies the settings string and starts the reader. Fails, without touching anything,
@@ -78,6 +88,11 @@ class CSerialPort {
 
  private:
   enum class IdleResult { kReady, kStop, kHangUp };
+  // Moves a backend's bytes to the frame on the loop's thread (serial_port.cpp).
+  class BackendPump;
+
+  bool DeviceOpen() const { return fd_ >= 0 || backend_ != nullptr; }
+  bool OpenBackend(SerialBackend& backend);
 
   bool ApplySettings();
   bool ApplyModemLine(int line, bool on);
@@ -127,6 +142,10 @@ class CSerialPort {
   std::mutex countersMutex_;
   bool countersSupported_ = false;
   LineErrorCounts previousCounts_;
+
+  const SerialBackendTable* backends_ = nullptr;
+  SerialBackend* backend_ = nullptr;  // open instead of fd_
+  std::unique_ptr<BackendPump> pump_;
 };
 
 }  // namespace kx7
