@@ -14,6 +14,8 @@ constexpr std::size_t kMaxFrameBits = 12;
 // A single character cannot make more than one character per receiver frame it spans; this only
 // guards the loop below against settings nobody would use.
 constexpr std::size_t kMaxCharactersPerCharacter = 64;
+// Output with this many settings changes at one time would be a device gone wrong.
+constexpr int kMaxTakesAtOnce = 64;
 
 bool ParityBit(char parity, std::uint32_t data) {
   const bool odd = (std::popcount(data) & 1) != 0;
@@ -174,14 +176,19 @@ void SerialLine::DeliverToDevice(std::uint64_t atMs) {
 }
 
 void SerialLine::CollectOutput(std::uint64_t atMs) {
-  const std::vector<std::uint8_t> output = device_.TakeOutput();
-  if (output.empty()) return;
-  const LineSettings sender = device_.Line();
-  const std::uint64_t characterNs = CharacterNanoseconds(sender);
-  for (std::uint8_t byte : output) {
-    const std::uint64_t start = std::max(atMs * kNanosecondsPerMs, deviceSendFreeNs_);
-    deviceSendFreeNs_ = start + characterNs;
-    toHost_.push_back(InFlight{deviceSendFreeNs_, byte, sender});
+  // A device hands out the bytes meant for its current settings, then switches (a reply that
+  // announces new settings leaves in the old ones): read the settings before each take.
+  // A settings change without bytes still ends a take; what is due after it comes with the next.
+  for (int take = 0; take < kMaxTakesAtOnce; ++take) {
+    const LineSettings sender = device_.Line();
+    const std::vector<std::uint8_t> output = device_.TakeOutput();
+    if (output.empty() && device_.NextEventMs() > atMs) return;
+    const std::uint64_t characterNs = CharacterNanoseconds(sender);
+    for (std::uint8_t byte : output) {
+      const std::uint64_t start = std::max(atMs * kNanosecondsPerMs, deviceSendFreeNs_);
+      deviceSendFreeNs_ = start + characterNs;
+      toHost_.push_back(InFlight{deviceSendFreeNs_, byte, sender});
+    }
   }
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -158,7 +159,12 @@ class ScriptedDevice : public EmulatedDevice {
     }
   }
   std::uint64_t NextEventMs() const override { return reportAt; }
-  std::vector<std::uint8_t> TakeOutput() override { return std::exchange(output, {}); }
+  std::vector<std::uint8_t> TakeOutput() override {
+    std::vector<std::uint8_t> taken = std::exchange(output, {});
+    // Like a controller told to change its framing: the reply leaves in the old one.
+    if (!taken.empty() && lineAfterOutput) line = *std::exchange(lineAfterOutput, std::nullopt);
+    return taken;
+  }
   bool Present() const override { return present; }
 
   LineSettings line;
@@ -167,6 +173,7 @@ class ScriptedDevice : public EmulatedDevice {
   std::vector<std::string> events;
   std::uint64_t reportAt = kNever;
   bool present = true;
+  std::optional<LineSettings> lineAfterOutput;
 };
 
 const std::vector<std::uint8_t> kPing = {0x01, 'Z', '\r'};
@@ -241,6 +248,18 @@ TEST(SerialLine, RepliesAreReadWithTheHostsFramingOfTheMoment) {
   const LineSettings host7 = Line("9600,N,7,2");
   line.HostWrite(kPing.data(), kPing.size(), host7, 20);
   EXPECT_EQ(ReadUntil(line, host7, 20, 40), kAck);
+}
+
+TEST(SerialLine, AReplyThatChangesTheDevicesFramingLeavesInTheOldOne) {
+  ScriptedDevice device;
+  device.line = Line("9600,M,7,1");
+  device.lineAfterOutput = Line("9600,N,8,1");
+  SerialLine line(device);
+  const LineSettings host = Line("9600,N,8,1");
+  line.HostWrite(kPing.data(), kPing.size(), host, 0);
+  EXPECT_EQ(ReadUntil(line, host, 0, 20), (std::vector<std::uint8_t>{0x81, 0xB0, 0x8D}));
+  line.HostWrite(kPing.data(), kPing.size(), host, 20);
+  EXPECT_EQ(ReadUntil(line, host, 20, 40), kAck);
 }
 
 TEST(SerialLine, TheDevicesEventsAndTheArrivalsHappenInTimeOrder) {
