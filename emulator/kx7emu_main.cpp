@@ -1,0 +1,135 @@
+// kx7emu: one emulated controller on a pseudo-terminal, until it is told to stop.
+#include <pthread.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "emulated_device.h"
+#include "line_settings.h"
+#include "pty_server.h"
+
+namespace {
+
+constexpr const char* kDefaultFamily = "cedar-gen4";
+
+constexpr const char* kUsage =
+    "usage: kx7emu [--family FAMILY] [--settings SETTINGS] [--no-touch]\n"
+    "       kx7emu --list\n"
+    "       kx7emu --help\n"
+    "\n"
+    "Serves one emulated touch controller on a pseudo-terminal. The first line of output is the\n"
+    "pseudo-terminal's path (/dev/pts/N): open it like a serial port, for example with\n"
+    "  kx7sdu --port COM3=/dev/pts/N\n"
+    "kx7emu serves until it gets SIGTERM or SIGINT, and then ends with exit code 0.\n"
+    "\n"
+    "options:\n"
+    "  --family FAMILY      the controller family (default cedar-gen4); --list shows them all,\n"
+    "                       with \"silent\" (never answers) and \"echo\" (returns every byte)\n"
+    "  --settings SETTINGS  the controller's own speed and framing, \"19200,N,8,1\" (baud, parity\n"
+    "                       N/E/O/M/S, data bits, stop bits); default: the family's\n"
+    "  --no-touch           no touches of the controller's own\n"
+    "  --list               the family names, one a line\n"
+    "  --help               this text\n"
+    "\n"
+    "On a pseudo-terminal Linux always runs 8 data bits without parity, whatever the program sets,\n"
+    "so there the controller answers when the port's speed and stop bits match its own; data bits\n"
+    "and parity are not compared. (A controller at \"9600,N,7,2\" answers a port at 9600 with two\n"
+    "stop bits, whatever its data bits and parity.) The exact framing behaviour, such as the high\n"
+    "bit a 7-bit controller shows a port at 8 data bits, is modelled only in-process.\n"
+    "\n"
+    "exit codes: 0 done, 1 no pseudo-terminal, 2 bad usage\n";
+
+bool IsFamily(const std::string& name) {
+  const std::vector<std::string>& names = kx7::emu::FamilyNames();
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+int Usage(const char* problem) {
+  std::fprintf(stderr, "kx7emu: %s (see kx7emu --help)\n", problem);
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string family = kDefaultFamily;
+  std::string settings;
+  bool noTouch = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    const auto value = [&](const char* name, std::string& out) {
+      const std::string prefix = std::string(name) + "=";
+      if (argument == name) {
+        if (i + 1 >= argc) return false;
+        out = argv[++i];
+        return true;
+      }
+      if (argument.rfind(prefix, 0) == 0) {
+        out = argument.substr(prefix.size());
+        return true;
+      }
+      return false;
+    };
+    if (argument == "--help" || argument == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (argument == "--list") {
+      for (const std::string& name : kx7::emu::FamilyNames()) std::printf("%s\n", name.c_str());
+      return 0;
+    }
+    if (argument == "--no-touch") {
+      noTouch = true;
+    } else if (argument == "--family" || argument.rfind("--family=", 0) == 0) {
+      if (!value("--family", family)) return Usage("--family needs a name");
+    } else if (argument == "--settings" || argument.rfind("--settings=", 0) == 0) {
+      if (!value("--settings", settings)) return Usage("--settings needs a value");
+    } else {
+      return Usage(("unknown option \"" + argument + "\"").c_str());
+    }
+  }
+  if (!IsFamily(family)) return Usage(("no family \"" + family + "\"; kx7emu --list shows them").c_str());
+  if (!settings.empty() && !kx7::emu::ParseLineSettings(settings)) {
+    return Usage(("\"" + settings + "\" is not BAUD,PARITY,DATABITS,STOPBITS").c_str());
+  }
+  std::unique_ptr<kx7::emu::EmulatedDevice> device = kx7::emu::CreateDevice(family, settings);
+  if (!device) return Usage(("this build cannot make a \"" + family + "\" device").c_str());
+  if (noTouch) {
+    // The factory makes controllers without a touch source of their own so far, so there is
+    // nothing to switch off yet; say so rather than pretend.
+    std::fprintf(stderr, "kx7emu: --no-touch: this build's controllers make no touches of their own anyway\n");
+  }
+  const std::string line = device->Line().ToString();
+
+  // The serving thread inherits the blocked signals; this thread takes them with sigwait, so the
+  // stop runs here and not in a signal handler.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGHUP);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  kx7::emu::PtyServer server(std::move(device));
+  std::string error;
+  if (!server.Start(&error)) {
+    std::fprintf(stderr, "kx7emu: %s\n", error.c_str());
+    return 1;
+  }
+  // Whoever started us reads this line to find the port: it must leave at once.
+  std::printf("%s\n", server.SlavePath().c_str());
+  std::fflush(stdout);
+  std::fprintf(stderr, "kx7emu: %s at %s on %s (a pseudo-terminal: only speed and stop bits count)\n",
+               family.c_str(), line.c_str(), server.SlavePath().c_str());
+
+  int received = 0;
+  sigwait(&stopSignals, &received);
+  server.Stop();
+  return 0;
+}
