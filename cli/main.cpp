@@ -3,11 +3,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
 #include "app/command_line_help.h"
+#include "emulator/pty_server.h"
 #include "platform/port_directory.h"
 
 namespace {
@@ -18,6 +20,12 @@ constexpr const char* kUsage =
     "options:\n"
     "  --port COMn=PATH   show the device PATH as COM port n (repeatable);\n"
     "                     KX7_PORTS=\"COM3=/dev/pts/4,COM5=/dev/ttyUSB0\" does the same\n"
+    "  --emulate FAMILY[,SETTINGS]\n"
+    "                     serve an emulated controller of FAMILY (kx7emu --list shows them) on a\n"
+    "                     pseudo-terminal, with its own speed and framing SETTINGS (\"19200,N,8,1\";\n"
+    "                     default the family's); on a pseudo-terminal only speed and stop bits count\n"
+    "  --emulate-port COMn\n"
+    "                     the COM port the emulated controller appears as (default COM1)\n"
     "  --help             this text\n"
     "  --version          the program's version\n"
     "\n"
@@ -25,7 +33,7 @@ constexpr const char* kUsage =
     "  ports              list the serial ports as the Port menu shows them: COM number, device,\n"
     "                     and \"Bluetooth\" for Bluetooth ports\n"
     "\n"
-    "exit codes: 0 done, 2 bad usage\n";
+    "exit codes: 0 done, 1 no pseudo-terminal for --emulate, 2 bad usage\n";
 
 int ListPorts(const kx7::PortDirectory& ports) {
   for (const kx7::PortEntry& entry : ports.Ports()) {
@@ -62,6 +70,22 @@ int main(int argc, char** argv) {
     std::string problem;
     if (!ports.AddOverride(spec, &problem)) {
       std::fprintf(stderr, "kx7cli: --port %s: %s\n", spec.c_str(), problem.c_str());
+      return 2;
+    }
+  }
+  // Served until the program ends.
+  std::unique_ptr<kx7::emu::PtyServer> emulator;
+  if (options.emulateFamily) {
+    std::string problem;
+    bool badUsage = false;
+    emulator = kx7::emu::StartEmulator(*options.emulateFamily, options.emulateSettings, problem, badUsage);
+    if (!emulator) {
+      std::fprintf(stderr, "kx7cli: --emulate: %s\n", problem.c_str());
+      return badUsage ? 2 : 1;
+    }
+    const std::string override = "COM" + std::to_string(options.emulatePort) + "=" + emulator->SlavePath();
+    if (!ports.AddOverride(override, &problem)) {
+      std::fprintf(stderr, "kx7cli: --emulate-port: %s\n", problem.c_str());
       return 2;
     }
   }

@@ -9,6 +9,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -210,6 +211,31 @@ void PtyServer::Serve() {
       if (watched[1].revents != 0) break;
     }
   }
+}
+
+std::unique_ptr<PtyServer> StartEmulator(const std::string& family, const std::string& settings, std::string& error,
+                                         bool& badUsage) {
+  badUsage = true;
+  const std::vector<std::string>& families = FamilyNames();
+  if (std::find(families.begin(), families.end(), family) == families.end()) {
+    std::string known;
+    for (const std::string& name : families) known += (known.empty() ? "" : ", ") + name;
+    error = "no emulated family \"" + family + "\" (there are " + known + ")";
+    return nullptr;
+  }
+  if (!settings.empty() && !ParseLineSettings(settings)) {
+    error = "\"" + settings + "\" is not BAUD,PARITY,DATABITS,STOPBITS";
+    return nullptr;
+  }
+  std::unique_ptr<EmulatedDevice> device = CreateDevice(family, settings);
+  if (!device) {
+    error = "this build cannot make a \"" + family + "\" device";
+    return nullptr;
+  }
+  badUsage = false;
+  auto server = std::make_unique<PtyServer>(std::move(device));
+  if (!server->Start(&error)) return nullptr;
+  return server;
 }
 
 }  // namespace kx7::emu

@@ -64,4 +64,10 @@ class PtyServer {
   std::atomic<std::uint64_t> dropped_{0};
 };
 
+// What `--emulate FAMILY[,SETTINGS]` starts: a running server for a device of `family` with its
+// own `settings` (empty: the family's). Nothing when the family or the settings are unknown
+// (`badUsage` true) or there is no pseudo-terminal; `error` then says why in a line to print.
+std::unique_ptr<PtyServer> StartEmulator(const std::string& family, const std::string& settings, std::string& error,
+                                         bool& badUsage);
+
 }  // namespace kx7::emu

@@ -13,12 +13,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/command_line_help.h"
 #include "app/diagnostic_app.h"
 #include "command_line_help_dialog.h"
+#include "emulator/pty_server.h"
 #include "main_window.h"
 #include "port_settings_dialog.h"
 #include "qt_message_loop.h"
@@ -49,6 +51,24 @@ int main(int argc, char** argv) {
   std::vector<std::string> arguments(argv + 1, argv + argc);
   kx7::CDiagnosticApp app;
   if (!app.InitInstance(arguments, std::cout, std::cerr)) return app.exitCode;
+
+  // The emulated controller is on its port before the frame lists the ports and searches; it
+  // serves until the program ends.
+  std::unique_ptr<kx7::emu::PtyServer> emulator;
+  if (app.frontEnd.emulateFamily) {
+    std::string problem;
+    bool badUsage = false;
+    emulator = kx7::emu::StartEmulator(*app.frontEnd.emulateFamily, app.frontEnd.emulateSettings, problem, badUsage);
+    if (!emulator) {
+      std::fprintf(stderr, "kx7sdu: --emulate: %s\n", problem.c_str());
+      return badUsage ? 2 : 1;
+    }
+    const std::string override = "COM" + std::to_string(app.frontEnd.emulatePort) + "=" + emulator->SlavePath();
+    if (!app.ports.AddOverride(override, &problem)) {
+      std::fprintf(stderr, "kx7sdu: --emulate-port: %s\n", problem.c_str());
+      return 2;
+    }
+  }
 
   const bool noDisplay = std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr &&
                          std::getenv("QT_QPA_PLATFORM") == nullptr;

@@ -10,6 +10,9 @@
 namespace kx7 {
 namespace {
 
+// The controller link reaches COM1 to COM256.
+constexpr int kHighestEmulatedPort = 256;
+
 bool EqualsNoCase(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
 
 bool ParseDelay(const std::string& text, std::uint32_t& out) {
@@ -17,6 +20,19 @@ bool ParseDelay(const std::string& text, std::uint32_t& out) {
   for (char c : text)
     if (c < '0' || c > '9') return false;
   out = static_cast<std::uint32_t>(std::strtoul(text.c_str(), nullptr, 10));
+  return true;
+}
+
+// "COMn" in any case, n from 1 to the highest number the link reaches.
+bool ParseComPort(const std::string& text, int& number) {
+  if (text.size() < 4 || text.size() > 6 || strncasecmp(text.c_str(), "COM", 3) != 0) return false;
+  int value = 0;
+  for (std::size_t i = 3; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    value = value * 10 + (text[i] - '0');
+  }
+  if (value < 1 || value > kHighestEmulatedPort) return false;
+  number = value;
   return true;
 }
 
@@ -57,6 +73,21 @@ FrontEndOptions TakeFrontEndOptions(std::vector<std::string>& arguments) {
       } else {
         options.screenshotFile = value;
       }
+    } else if (valueOf("--emulate-port", value)) {
+      if (value.empty()) continue;
+      if (!ParseComPort(value, options.emulatePort)) {
+        options.errors.push_back("--emulate-port " + value + ": not COM1 to COM" + std::to_string(kHighestEmulatedPort));
+      }
+    } else if (valueOf("--emulate", value)) {
+      if (value.empty()) continue;
+      const std::size_t comma = value.find(',');
+      const std::string family = value.substr(0, comma);
+      if (family.empty()) {
+        options.errors.push_back("--emulate " + value + ": no family named");
+        continue;
+      }
+      options.emulateFamily = family;
+      options.emulateSettings = comma == std::string::npos ? std::string() : value.substr(comma + 1);
     } else if (argument == "--help" || argument == "-h") {
       options.help = true;
     } else if ((argument.size() > 1 && (argument[0] == '-' || argument[0] == '/')) &&

@@ -38,6 +38,12 @@ struct FrontEndOptions {
   std::vector<std::string> portOverrides;   // --port COMn=PATH, repeatable
   std::optional<std::string> screenshotFile;  // --screenshot FILE[,MS]
   std::uint32_t screenshotDelayMs = 3000;
+  // --emulate FAMILY[,SETTINGS]: an emulated controller of FAMILY, with its own speed and framing
+  // SETTINGS ("19200,N,8,1"; empty: the family's), served on a pseudo-terminal as COM
+  // emulatePort (--emulate-port COMn, default COM1).
+  std::optional<std::string> emulateFamily;
+  std::string emulateSettings;
+  int emulatePort = 1;
   bool help = false;                          // --help
   // "RegServer" or "UnregServer" was given: there is nothing to register here, so the program
   // says so and ends.

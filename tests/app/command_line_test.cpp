@@ -120,5 +120,41 @@ TEST(FrontEndOptions, ScreenshotDelayDefaultsAndRegistrationSwitches) {
   }
 }
 
+TEST(FrontEndOptions, EmulateNamesAFamilyItsSettingsAndItsPort) {
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string family;  // empty: no emulator
+    std::string settings;
+    int port;
+    std::size_t errors;
+    std::vector<std::string> rest;
+  };
+  const std::vector<Case> cases = {
+      {{"-nosearch"}, "", "", 1, 0, {"-nosearch"}},
+      {{"--emulate", "cedar-gen4"}, "cedar-gen4", "", 1, 0, {}},
+      {{"--emulate=cedar-gen4,19200,N,7,2", "-norv"}, "cedar-gen4", "19200,N,7,2", 1, 0, {"-norv"}},
+      {{"--emulate", "echo", "--emulate-port", "com7"}, "echo", "", 7, 0, {}},
+      {{"--emulate-port=COM256", "--emulate", "silent"}, "silent", "", 256, 0, {}},
+      // The settings are the emulator's to judge; only the shape is taken here.
+      {{"--emulate", "birch,fast"}, "birch", "fast", 1, 0, {}},
+      {{"--emulate", ",9600,N,8,1"}, "", "", 1, 1, {}},
+      {{"--emulate"}, "", "", 1, 1, {}},
+      {{"--emulate-port", "COM0"}, "", "", 1, 1, {}},
+      {{"--emulate-port", "COM257"}, "", "", 1, 1, {}},
+      {{"--emulate-port", "/dev/ttyS0"}, "", "", 1, 1, {}},
+      {{"--emulate-port", "COM3x"}, "", "", 1, 1, {}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> arguments = c.arguments;
+    const FrontEndOptions options = TakeFrontEndOptions(arguments);
+    const std::string shown = c.arguments.empty() ? "" : c.arguments[0];
+    EXPECT_EQ(options.emulateFamily.value_or(""), c.family) << shown;
+    EXPECT_EQ(options.emulateSettings, c.settings) << shown;
+    EXPECT_EQ(options.emulatePort, c.port) << shown;
+    EXPECT_EQ(options.errors.size(), c.errors) << shown;
+    EXPECT_EQ(arguments, c.rest) << shown;
+  }
+}
+
 }  // namespace
 }  // namespace kx7
