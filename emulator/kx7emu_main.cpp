@@ -125,8 +125,8 @@ int main(int argc, char** argv) {
   // Whoever started us reads this line to find the port: it must leave at once.
   std::printf("%s\n", server.SlavePath().c_str());
   std::fflush(stdout);
-  std::fprintf(stderr, "kx7emu: %s at %s on %s (a pseudo-terminal: only speed and stop bits count)\n",
-               family.c_str(), line.c_str(), server.SlavePath().c_str());
+  std::fprintf(stderr, "kx7emu: %s at %s on %s (a pseudo-terminal: only speed and stop bits count)\n", family.c_str(),
+               line.c_str(), server.SlavePath().c_str());
 
   int received = 0;
   sigwait(&stopSignals, &received);

@@ -182,7 +182,8 @@ void PtyServer::Serve() {
   using Clock = std::chrono::steady_clock;
   const Clock::time_point start = Clock::now();
   const auto nowMs = [&] {
-    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+    return static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
   };
   SerialLine line(*device_, HostFraming::kSpeedAndStopBitsOnly);
   LineSettings host = HostSettings().value_or(device_->Line());

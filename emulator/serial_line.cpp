@@ -130,7 +130,8 @@ bool SerialLine::Passes(const LineSettings& host, const LineSettings& device) co
   return framing_ == HostFraming::kVisible || host.stopBits == device.stopBits;
 }
 
-void SerialLine::HostWrite(const std::uint8_t* bytes, std::size_t count, const LineSettings& host, std::uint64_t nowMs) {
+void SerialLine::HostWrite(const std::uint8_t* bytes, std::size_t count, const LineSettings& host,
+                           std::uint64_t nowMs) {
   Advance(nowMs);
   const LineSettings sender = EffectiveHost(host, device_.Line());
   const std::uint64_t characterNs = CharacterNanoseconds(sender);
@@ -170,7 +171,8 @@ void SerialLine::DeliverToDevice(std::uint64_t atMs) {
     toDevice_.pop_front();
     // A controller that is off the line (rebooting) hears nothing.
     if (!listening || !Passes(character.sender, line)) continue;
-    for (const ReceivedChar& read : ReceiveCharacter(character.byte, character.sender, line)) bytes.push_back(read.value);
+    for (const ReceivedChar& read : ReceiveCharacter(character.byte, character.sender, line))
+      bytes.push_back(read.value);
   }
   if (!bytes.empty()) device_.Receive(bytes.data(), bytes.size(), atMs);
 }

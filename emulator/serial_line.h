@@ -60,8 +60,8 @@ std::vector<ReceivedChar> ReceiveCharacter(std::uint8_t byte, const LineSettings
 std::uint64_t CharacterNanoseconds(const LineSettings& settings);
 
 enum class HostFraming {
-  kVisible,                // an in-process line: the host's whole framing is known
-  kSpeedAndStopBitsOnly,   // a pseudo-terminal: see above
+  kVisible,               // an in-process line: the host's whole framing is known
+  kSpeedAndStopBitsOnly,  // a pseudo-terminal: see above
 };
 
 class SerialLine {

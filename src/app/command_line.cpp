@@ -76,7 +76,8 @@ FrontEndOptions TakeFrontEndOptions(std::vector<std::string>& arguments) {
     } else if (valueOf("--emulate-port", value)) {
       if (value.empty()) continue;
       if (!ParseComPort(value, options.emulatePort)) {
-        options.errors.push_back("--emulate-port " + value + ": not COM1 to COM" + std::to_string(kHighestEmulatedPort));
+        options.errors.push_back("--emulate-port " + value + ": not COM1 to COM" +
+                                 std::to_string(kHighestEmulatedPort));
       }
     } else if (valueOf("--emulate", value)) {
       if (value.empty()) continue;

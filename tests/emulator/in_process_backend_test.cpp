@@ -29,7 +29,10 @@ class PingDevice : public EmulatedDevice {
   LineSettings Line() const override { return line; }
   void Receive(const std::uint8_t* bytes, std::size_t count, std::uint64_t) override {
     heard.append(reinterpret_cast<const char*>(bytes), count);
-    if (heard.size() >= 3 && heard.compare(heard.size() - 3, 3, "\x01Z\r") == 0) output += "\x01" "0\r";
+    if (heard.size() >= 3 && heard.compare(heard.size() - 3, 3, "\x01Z\r") == 0)
+      output +=
+          "\x01"
+          "0\r";
   }
   void Advance(std::uint64_t nowMs) override {
     while (streamPeriodMs != 0 && nextReportMs <= nowMs) {
@@ -93,7 +96,9 @@ class FakeFrame : public Window, public SerialPortHost {
 };
 
 const std::string kPing = "\x01Z\r";
-const std::string kAck = "\x01" "0\r";
+const std::string kAck =
+    "\x01"
+    "0\r";
 
 class InProcessBackendTest : public ::testing::Test {
  protected:

@@ -160,8 +160,12 @@ TEST(Kx7emuProcess, ServesCedarGen4UntilSigterm) {
   ASSERT_TRUE(port.OpenPort(kPortNumber));
   const std::string ping = "\x01Z\r";
   ASSERT_TRUE(port.Write(reinterpret_cast<const std::uint8_t*>(ping.data()), ping.size()));
-  EXPECT_TRUE(frame.RunFor([&] { return frame.received.find("\x01" "0\r") != std::string::npos; }))
-      << frame.received.size() << " bytes";
+  EXPECT_TRUE(frame.RunFor([&] {
+    return frame.received.find(
+               "\x01"
+               "0\r") != std::string::npos;
+  })) << frame.received.size()
+      << " bytes";
 
   emulator.Signal(SIGTERM);
   EXPECT_EQ(emulator.Wait(), 0);

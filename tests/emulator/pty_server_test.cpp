@@ -25,7 +25,9 @@ constexpr std::uint32_t kGiveUpTimer = 99;
 constexpr std::uint32_t kTickTimer = 98;
 
 const std::string kPing = "\x01Z\r";
-const std::string kAck = "\x01" "0\r";
+const std::string kAck =
+    "\x01"
+    "0\r";
 
 // Acknowledges SOH "Z" CR; can stream a report every `streamPeriodMs`. Only the server's thread
 // touches it.
@@ -167,8 +169,8 @@ TEST_P(PtyServerMismatch, TheDeviceDoesNotAnswer) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, PtyServerMismatch,
-                         ::testing::Values(MismatchCase{"19200,N,8,1", "9600,N,8,1"},   // speed
-                                           MismatchCase{"9600,N,7,2", "9600,N,8,1"},    // stop bits
+                         ::testing::Values(MismatchCase{"19200,N,8,1", "9600,N,8,1"},  // speed
+                                           MismatchCase{"9600,N,7,2", "9600,N,8,1"},   // stop bits
                                            MismatchCase{"38400,N,8,1", "38400,N,7,2"}));
 
 TEST_F(PtyServerTest, AHostThatClosesAndReopensThePortFindsTheDeviceStillThere) {

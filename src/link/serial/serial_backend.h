@@ -15,8 +15,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <limits>
 #include <functional>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <optional>

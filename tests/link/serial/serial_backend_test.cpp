@@ -54,7 +54,10 @@ class FakeBackend : public SerialBackend {
   bool Write(const std::uint8_t* bytes, std::size_t count, std::uint64_t nowMs) override {
     const std::string text(reinterpret_cast<const char*>(bytes), count);
     writes.push_back(Written{text, config, nowMs});
-    if (text == "\x01Z\r") Schedule(nowMs + replyDelayMs, "\x01" "0\r");
+    if (text == "\x01Z\r")
+      Schedule(nowMs + replyDelayMs,
+               "\x01"
+               "0\r");
     return true;
   }
   void Advance(std::uint64_t nowMs) override {
@@ -208,7 +211,11 @@ TEST_F(SerialBackendTest, AReplyArrivesThroughTheReceivePathInVirtualTime) {
   EXPECT_EQ(ports.PathOf(kPortNumber), "in-process:COM3");
   loop.Advance(100);
   ASSERT_TRUE(WriteText(port, "\x01Z\r"));
-  ASSERT_TRUE(frame.RunUntil([&] { return frame.Received() == "\x01" "0\r"; })) << frame.Received();
+  ASSERT_TRUE(frame.RunUntil([&] {
+    return frame.Received() ==
+           "\x01"
+           "0\r";
+  })) << frame.Received();
   ASSERT_EQ(frame.blocks.size(), 1u);
   EXPECT_EQ(frame.blocks[0].atMs, 107u);  // the backend's delay, to the millisecond
   EXPECT_EQ(port.BytesTaken(), 3u);
