@@ -47,20 +47,20 @@ void TouchSource::SetScript(std::vector<TouchEvent> events) {
   script_ = std::move(events);
 }
 
-void TouchSource::Place(ScreenPoint point, bool down, int contact) {
+void TouchSource::Place(ScreenPoint point, bool down, int contact, std::uint64_t atMs) {
   Contact c;
   c.id = contact;
   c.point = point;
   auto it = placed_.find(contact);
   if (it != placed_.end()) {
-    c.pressure = it->second.pressure;
-    c.pen = it->second.pen;
-    c.button = it->second.button;
+    c.pressure = it->second.contact.pressure;
+    c.pen = it->second.contact.pen;
+    c.button = it->second.contact.button;
   }
-  PlaceContact(c, down);
+  PlaceContact(c, down, atMs);
 }
 
-void TouchSource::PlaceContact(const Contact& contact, bool down) {
+void TouchSource::PlaceContact(const Contact& contact, bool down, std::uint64_t atMs) {
   if (kind_ != Kind::kPlaced) {
     kind_ = Kind::kPlaced;
     placed_.clear();
@@ -70,9 +70,10 @@ void TouchSource::PlaceContact(const Contact& contact, bool down) {
   if (down) {
     Contact c = contact;
     c.point = ClampToScreen(c.point);
-    placed_[c.id] = c;
+    placed_[c.id] = Placed{c, atMs, kNever};
   } else {
-    placed_.erase(contact.id);
+    auto it = placed_.find(contact.id);
+    if (it != placed_.end()) it->second.untilMs = std::max(atMs, it->second.sinceMs);
   }
 }
 
@@ -193,7 +194,9 @@ std::vector<Contact> TouchSource::At(std::uint64_t nowMs) const {
       return {};
     case Kind::kPlaced: {
       std::vector<Contact> contacts;
-      for (const auto& [id, c] : placed_) contacts.push_back(c);
+      for (const auto& [id, p] : placed_) {
+        if (p.sinceMs <= nowMs && nowMs < p.untilMs) contacts.push_back(p.contact);
+      }
       return contacts;
     }
     case Kind::kScript:
@@ -212,8 +215,14 @@ std::uint64_t TouchSource::NextTouchMs(std::uint64_t fromMs) const {
   switch (kind_) {
     case Kind::kNone:
       return kNever;
-    case Kind::kPlaced:
-      return placed_.empty() ? kNever : fromMs;
+    case Kind::kPlaced: {
+      std::uint64_t next = kNever;
+      for (const auto& [id, p] : placed_) {
+        const std::uint64_t t = std::max(fromMs, p.sinceMs);
+        if (t < p.untilMs) next = std::min(next, t);
+      }
+      return next;
+    }
     case Kind::kScript: {
       if (!ScriptContacts(fromMs).empty()) return fromMs;
       for (const TouchEvent& e : script_) {

@@ -54,9 +54,10 @@ class TouchSource {
   // three fingers.
   void SetRandomStroke(std::uint64_t nowMs);
   void SetScript(std::vector<TouchEvent> events);
-  // Holds a contact at a point (down) or lifts it; ends any other source.
-  void Place(ScreenPoint point, bool down, int contact = 0);
-  void PlaceContact(const Contact& contact, bool down);  // with pressure, pen and button
+  // Holds a contact at a point (down) or lifts it, from `atMs` on (0: from whenever the source is
+  // next asked, which is what a caller without a clock means); ends any other source.
+  void Place(ScreenPoint point, bool down, int contact = 0, std::uint64_t atMs = 0);
+  void PlaceContact(const Contact& contact, bool down, std::uint64_t atMs = 0);  // with pressure, pen, button
   // While the random stroke runs: instead of wandering, the "user" taps this point (about 0.8 s
   // down, 0.7 s up) until the target is cleared. Lets a controller-side calibration finish by itself.
   void SetAutoTarget(std::optional<ScreenPoint> target, std::uint64_t nowMs);
@@ -93,7 +94,12 @@ class TouchSource {
   Kind kind_ = Kind::kRandomStroke;
   std::optional<ScreenPoint> autoTarget_;
   std::vector<TouchEvent> script_;
-  std::map<int, Contact> placed_;
+  struct Placed {
+    Contact contact;
+    std::uint64_t sinceMs = 0;
+    std::uint64_t untilMs = kNever;
+  };
+  std::map<int, Placed> placed_;
 
   mutable std::mt19937 random_;
   mutable std::deque<Stroke> plan_;

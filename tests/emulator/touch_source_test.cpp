@@ -190,5 +190,17 @@ TEST(TouchSourcePlace, HoldsUntilLiftedAndEndsOtherSources) {
   EXPECT_TRUE(source.At(3).empty());
 }
 
+TEST(TouchSourcePlace, KeepsTheTimesTheCallerGives) {
+  TouchSource source;
+  source.Place({700, 800}, true, 0, 1000);
+  source.Place({700, 800}, false, 0, 1500);
+  EXPECT_EQ(source.NextTouchMs(0), 1000u);
+  EXPECT_TRUE(source.At(999).empty());
+  EXPECT_EQ(source.At(1000).size(), 1u);
+  EXPECT_EQ(source.At(1499).size(), 1u);
+  EXPECT_TRUE(source.At(1500).empty());
+  EXPECT_EQ(source.NextTouchMs(1500), kNever);
+}
+
 }  // namespace
 }  // namespace kx7::emu
