@@ -18,21 +18,25 @@ double Clamp(double v, double lo, double hi) { return std::min(std::max(v, lo), 
 // strays do; the scope and the frequency check should see that.
 constexpr std::array<std::int32_t, 4> kStrayI = {1210000, 1185000, 1232000, 1198000};
 constexpr std::array<std::int32_t, 4> kStrayQ = {-312000, -298000, -305000, -321000};
-constexpr double kTouchIq = 180000;    // a full share of a finger's signal, I/Q counts
-constexpr double kTouchPhase = 0.35;   // radians: a finger adds mostly in phase
+constexpr double kTouchIq = 180000;   // a full share of a finger's signal, I/Q counts
+constexpr double kTouchPhase = 0.35;  // radians: a finger adds mostly in phase
 constexpr std::array<int, 4> kCorner10Baseline = {380, 402, 371, 395};
-constexpr double kTouch10 = 520;       // a full share in 10-bit corner counts
-constexpr double kChannelLow = 60;     // touched channel at the far end of its axis
-constexpr double kChannelSpan = 900;   // touched channel at its own end: low + span
+constexpr double kTouch10 = 520;      // a full share in 10-bit corner counts
+constexpr double kChannelLow = 60;    // touched channel at the far end of its axis
+constexpr double kChannelSpan = 900;  // touched channel at its own end: low + span
 
 }  // namespace
 
 Orientation Orientation::FromClock(int clock) {
   switch (clock) {
-    case 6: return {true, false, true};
-    case 9: return {false, true, true};
-    case 12: return {true, true, false};
-    default: return {false, false, false};
+    case 6:
+      return {true, false, true};
+    case 9:
+      return {false, true, true};
+    case 12:
+      return {true, true, false};
+    default:
+      return {false, false, false};
   }
 }
 
@@ -76,10 +80,14 @@ SensorModel::SensorModel(const SensorConfig& config) : config_(config), random_(
 
 RawPoint SensorModel::SensorAxes(ScreenPoint p) const {
   switch (config_.clock) {
-    case 6: return {p.y, p.x};
-    case 9: return {kFull - p.x, p.y};
-    case 12: return {kFull - p.y, kFull - p.x};
-    default: return {p.x, kFull - p.y};
+    case 6:
+      return {p.y, p.x};
+    case 9:
+      return {kFull - p.x, p.y};
+    case 12:
+      return {kFull - p.y, kFull - p.x};
+    default:
+      return {p.x, kFull - p.y};
   }
 }
 
@@ -155,8 +163,10 @@ CornerIq SensorModel::Iq(const std::optional<ScreenPoint>& touch) {
   for (int c = 0; c < 4; ++c) {
     const double noiseI = Gaussian(config_.signalNoise * std::abs(strayIq_.i[c]));
     const double noiseQ = Gaussian(config_.signalNoise * std::abs(strayIq_.q[c]));
-    s.i[c] = static_cast<std::int32_t>(std::lround(strayIq_.i[c] + kTouchIq * share[c] * std::cos(kTouchPhase) + noiseI));
-    s.q[c] = static_cast<std::int32_t>(std::lround(strayIq_.q[c] + kTouchIq * share[c] * std::sin(kTouchPhase) + noiseQ));
+    s.i[c] =
+        static_cast<std::int32_t>(std::lround(strayIq_.i[c] + kTouchIq * share[c] * std::cos(kTouchPhase) + noiseI));
+    s.q[c] =
+        static_cast<std::int32_t>(std::lround(strayIq_.q[c] + kTouchIq * share[c] * std::sin(kTouchPhase) + noiseQ));
   }
   return s;
 }

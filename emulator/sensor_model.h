@@ -67,13 +67,13 @@ struct Calibration {
 };
 
 struct SensorConfig {
-  int clock = 3;             // 3, 6, 9, 12: how the sensor is mounted (see SensorModel)
-  double gainX = 0.84;       // raw counts per screen unit along the first sensor axis
+  int clock = 3;        // 3, 6, 9, 12: how the sensor is mounted (see SensorModel)
+  double gainX = 0.84;  // raw counts per screen unit along the first sensor axis
   double gainY = 0.80;
-  double offsetX = 160;      // raw value at the sensor's origin edge
+  double offsetX = 160;  // raw value at the sensor's origin edge
   double offsetY = 205;
-  double nonlinearity = 12;  // peak bow in raw counts; kept below the value that would fold the axis
-  double noiseSigma = 1.0;   // raw counts, Gaussian, on every noisy sample
+  double nonlinearity = 12;    // peak bow in raw counts; kept below the value that would fold the axis
+  double noiseSigma = 1.0;     // raw counts, Gaussian, on every noisy sample
   double signalNoise = 0.002;  // relative Gaussian noise of the corner and channel signals
   std::uint32_t seed = 1;
 };

@@ -37,17 +37,17 @@ enum class SignalFormat { kNone, kFourChannel, kCorner10, kCornerIq };
 enum class TouchKinds { kPenAndFinger, kPenOnly, kFingerOnly };  // "PF", "PO", "FO"
 
 struct TouchReportConfig {
-  int contacts = 1;         // above 1: a multi-touch controller, tablet reports carry a contact number
-  bool supportsZ = false;   // "MZ" is acknowledged
-  bool supportsPen = false; // "PO" and "PF" are acknowledged; pen reports set status bit 0
-  bool supportsRaw = true;  // "CR" is acknowledged
+  int contacts = 1;          // above 1: a multi-touch controller, tablet reports carry a contact number
+  bool supportsZ = false;    // "MZ" is acknowledged
+  bool supportsPen = false;  // "PO" and "PF" are acknowledged; pen reports set status bit 0
+  bool supportsRaw = true;   // "CR" is acknowledged
   SignalFormat signals = SignalFormat::kCornerIq;
   std::uint32_t reportIntervalMs = 10;
   std::uint32_t signalIntervalMs = 10;
-  std::uint32_t seed = 1;   // seeds the sensor's noise and (plus one) the random stroke
-  bool autoStroke = true;   // off: no touches until a script or a placed touch
+  std::uint32_t seed = 1;  // seeds the sensor's noise and (plus one) the random stroke
+  bool autoStroke = true;  // off: no touches until a script or a placed touch
   ReportFormat powerOnFormat = ReportFormat::kTablet;
-  SensorConfig sensor;      // its seed is replaced by `seed`
+  SensorConfig sensor;  // its seed is replaced by `seed`
 };
 
 class TouchReportGenerator : public ReportGenerator {
@@ -84,7 +84,7 @@ class TouchReportGenerator : public ReportGenerator {
   void SetPollMode(bool on);
 
   static constexpr std::uint64_t kPollHoldMs = 1000;
-  static constexpr int kCalibrationSamples = 20;  // a target touch shorter than this is touched again
+  static constexpr int kCalibrationSamples = 20;     // a target touch shorter than this is touched again
   static constexpr double kCalibrationSpread = 200;  // raw counts targets must lie apart per axis
 
  private:
@@ -132,14 +132,14 @@ class TouchReportGenerator : public ReportGenerator {
   ReportMode mode_ = ReportMode::kStream;
   TouchKinds kinds_ = TouchKinds::kPenAndFinger;
   bool pollMode_ = false;
-  bool pollExplicit_ = false;      // set through SetPollMode: no falling back to streaming
+  bool pollExplicit_ = false;  // set through SetPollMode: no falling back to streaming
   int pendingPolls_ = 0;
-  std::uint64_t pollMs_ = 0;       // when the oldest pending poll arrived
-  std::uint64_t lastSentMs_ = 0;   // when the last report went out (poll pacing and hold)
+  std::uint64_t pollMs_ = 0;      // when the oldest pending poll arrived
+  std::uint64_t lastSentMs_ = 0;  // when the last report went out (poll pacing and hold)
   bool sentAny_ = false;
   bool quiet_ = false;
-  bool resumed_ = false;           // quiet just ended: missed slots are skipped, not caught up
-  bool restart_ = true;            // a command changed what is sent: schedules start at the next Advance
+  bool resumed_ = false;  // quiet just ended: missed slots are skipped, not caught up
+  bool restart_ = true;   // a command changed what is sent: schedules start at the next Advance
   std::uint64_t lastTimeMs_ = 0;
 
   std::map<int, Sent> hostTouching_;  // contacts the host believes down

@@ -9,8 +9,8 @@ namespace kx7::emu {
 namespace {
 
 constexpr double kFull = 2047.0;
-constexpr double kMargin = 80;          // strokes start this far inside the edges
-constexpr double kStep = 300;           // largest move between Bezier control points
+constexpr double kMargin = 80;  // strokes start this far inside the edges
+constexpr double kStep = 300;   // largest move between Bezier control points
 constexpr std::uint64_t kFirstStrokeMs = 200;
 constexpr std::uint64_t kTargetPauseMs = 300;  // the user's hand moving to a new target
 constexpr std::uint64_t kKeepMs = 10000;       // strokes that ended this long ago are forgotten
@@ -21,8 +21,7 @@ ScreenPoint ClampToScreen(ScreenPoint p) { return {Clamp(p.x, 0, kFull), Clamp(p
 
 }  // namespace
 
-TouchSource::TouchSource(int maxContacts, std::uint32_t seed)
-    : maxContacts_(std::max(1, maxContacts)), random_(seed) {}
+TouchSource::TouchSource(int maxContacts, std::uint32_t seed) : maxContacts_(std::max(1, maxContacts)), random_(seed) {}
 
 void TouchSource::SetNone() {
   kind_ = Kind::kNone;
@@ -179,7 +178,8 @@ std::vector<Contact> TouchSource::ScriptContacts(std::uint64_t nowMs) const {
     c.button = last->button;
     if (next && next->down) {
       const double f = static_cast<double>(nowMs - last->timeMs) / static_cast<double>(next->timeMs - last->timeMs);
-      c.point = {last->point.x + f * (next->point.x - last->point.x), last->point.y + f * (next->point.y - last->point.y)};
+      c.point = {last->point.x + f * (next->point.x - last->point.x),
+                 last->point.y + f * (next->point.y - last->point.y)};
       c.pressure = last->pressure + f * (next->pressure - last->pressure);
     }
     c.point = ClampToScreen(c.point);

@@ -42,38 +42,68 @@ INSTANTIATE_TEST_SUITE_P(
     Forms, ReportEncoderBytes,
     testing::Values(
         // 4096, 2048: the host reads 0512,0256 (or 04096,02048 at full resolution).
-        Case{"TabletTouch", [](Bytes& o) { AppendTablet(o, {true, false, false}, 4096, 2048); },
+        Case{"TabletTouch",
+             [](Bytes& o) {
+               AppendTablet(o, {true, false, false}, 4096, 2048);
+             },
              {0xC0, 0x00, 0x20, 0x00, 0x10}},
-        Case{"TabletNoTouch", [](Bytes& o) { AppendTablet(o, {false, false, false}, 4096, 2048); },
+        Case{"TabletNoTouch",
+             [](Bytes& o) {
+               AppendTablet(o, {false, false, false}, 4096, 2048);
+             },
              {0x80, 0x00, 0x20, 0x00, 0x10}},
-        Case{"TabletButtonAndPen", [](Bytes& o) { AppendTablet(o, {true, true, true}, 16383, 0); },
+        Case{"TabletButtonAndPen",
+             [](Bytes& o) {
+               AppendTablet(o, {true, true, true}, 16383, 0);
+             },
              {0xC3, 0x7F, 0x7F, 0x00, 0x00}},
-        Case{"TabletClampsNotWraps", [](Bytes& o) { AppendTablet(o, {true, false, false}, 20000, -5); },
+        Case{"TabletClampsNotWraps",
+             [](Bytes& o) {
+               AppendTablet(o, {true, false, false}, 20000, -5);
+             },
              {0xC0, 0x7F, 0x7F, 0x00, 0x00}},
-        Case{"TabletZ", [](Bytes& o) { AppendTabletZ(o, {true, false, false}, 1, 128, 300); },
+        Case{"TabletZ",
+             [](Bytes& o) {
+               AppendTabletZ(o, {true, false, false}, 1, 128, 300);
+             },
              {0xC0, 0x01, 0x00, 0x00, 0x01, 0x2C, 0x02}},
-        Case{"TabletContact", [](Bytes& o) { AppendTabletContact(o, {true, false, false}, 4096, 2048, 3); },
+        Case{"TabletContact",
+             [](Bytes& o) {
+               AppendTabletContact(o, {true, false, false}, 4096, 2048, 3);
+             },
              {0xC0, 0x00, 0x20, 0x00, 0x10, 0x03}},
-        Case{"TabletContactStaysSevenBits", [](Bytes& o) { AppendTabletContact(o, {false, false, false}, 0, 0, 200); },
+        Case{"TabletContactStaysSevenBits",
+             [](Bytes& o) {
+               AppendTabletContact(o, {false, false, false}, 0, 0, 200);
+             },
              {0x80, 0x00, 0x00, 0x00, 0x00, 0x7F}},
         // One count below and one above the middle: the host reads D -1,+0.
-        Case{"RawSignedAroundMiddle", [](Bytes& o) { AppendRawSigned(o, true, 8191, 8193); },
+        Case{"RawSignedAroundMiddle",
+             [](Bytes& o) { AppendRawSigned(o, true, 8191, 8193); },
              {0xC0, 0x7F, 0x7F, 0x01, 0x00}},
-        Case{"RawSignedExtremes", [](Bytes& o) { AppendRawSigned(o, false, 0, 16383); },
-             {0x80, 0x00, 0x40, 0x7F, 0x3F}},
+        Case{
+            "RawSignedExtremes", [](Bytes& o) { AppendRawSigned(o, false, 0, 16383); }, {0x80, 0x00, 0x40, 0x7F, 0x3F}},
         Case{"AsciiDecimal", [](Bytes& o) { AppendAscii(o, kAsciiTouchDown, 512, 384, false); },
              Text(0x19, "512,384\r")},
         Case{"AsciiHexadecimal", [](Bytes& o) { AppendAscii(o, kAsciiTouching, 0x3FF, 0x00A, true); },
              Text(0x1C, "3FF,00A\r")},
         Case{"AsciiDecimalClamps", [](Bytes& o) { AppendAscii(o, kAsciiLiftOff, 1500, 7, false); },
              Text(0x18, "999,007\r")},
-        Case{"CompactNothingToReport", [](Bytes& o) { AppendCompact(o, kCompactArm, 0, 0); },
+        Case{"CompactNothingToReport",
+             [](Bytes& o) { AppendCompact(o, kCompactArm, 0, 0); },
              {0x17, 0x00, 0x00, 0x00, 0x00}},
-        Case{"CompactPoint", [](Bytes& o) { AppendCompact(o, kAsciiTouchDown, 1023, 33); },
+        Case{"CompactPoint",
+             [](Bytes& o) { AppendCompact(o, kAsciiTouchDown, 1023, 33); },
              {0x19, 0x1F, 0x1F, 0x01, 0x01}},
-        Case{"FourChannelFrame", [](Bytes& o) { AppendFourChannel(o, {0, 1023, 512, 255}); },
+        Case{"FourChannelFrame",
+             [](Bytes& o) {
+               AppendFourChannel(o, {0, 1023, 512, 255});
+             },
              {0x00, 0x00, 0x43, 0xFF, 0x82, 0x00, 0xC0, 0xFF}},
-        Case{"Corner10", [](Bytes& o) { AppendCorner10(o, {1023, 128, 0, 300}); },
+        Case{"Corner10",
+             [](Bytes& o) {
+               AppendCorner10(o, {1023, 128, 0, 300});
+             },
              {0x80, 0x07, 0x12, 0x00, 0x7F, 0x00, 0x2C}}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
@@ -159,10 +189,10 @@ TEST(ReportEncoderRoundTrip, SignalRecordsWithRandomValues) {
     ASSERT_EQ(corners.size(), 7u);
     ExpectOnlyStatusHasBit7(corners);
     const std::uint8_t* b = corners.data();
-    EXPECT_EQ(b[4] + (b[1] & 7) * 128, v[0]);          // UL
-    EXPECT_EQ(b[5] + ((b[2] >> 4) & 7) * 128, v[1]);   // UR
-    EXPECT_EQ(b[3] + ((b[1] >> 4) & 7) * 128, v[2]);   // LL
-    EXPECT_EQ(b[6] + (b[2] & 7) * 128, v[3]);          // LR
+    EXPECT_EQ(b[4] + (b[1] & 7) * 128, v[0]);         // UL
+    EXPECT_EQ(b[5] + ((b[2] >> 4) & 7) * 128, v[1]);  // UR
+    EXPECT_EQ(b[3] + ((b[1] >> 4) & 7) * 128, v[2]);  // LL
+    EXPECT_EQ(b[6] + (b[2] & 7) * 128, v[3]);         // LR
 
     const std::array<std::int32_t, 4> i{any(random), any(random), any(random), any(random)};
     const std::array<std::int32_t, 4> q{any(random), any(random), any(random), any(random)};

@@ -41,7 +41,8 @@ TEST_P(SensorOrientation, ScreenCornersLandOnRawCorners) {
   const struct {
     ScreenPoint screen;
     RawPoint raw;
-  } corners[] = {{{0, 0}, c.topLeft}, {{2047, 0}, c.topRight}, {{0, 2047}, c.bottomLeft}, {{2047, 2047}, c.bottomRight}};
+  } corners[] = {
+      {{0, 0}, c.topLeft}, {{2047, 0}, c.topRight}, {{0, 2047}, c.bottomLeft}, {{2047, 2047}, c.bottomRight}};
   for (const auto& corner : corners) {
     const RawPoint r = sensor.RawNoiseless(corner.screen);
     EXPECT_DOUBLE_EQ(r.x, corner.raw.x) << "screen " << corner.screen.x << "," << corner.screen.y;
@@ -83,10 +84,10 @@ TEST_P(SensorClockAsTheHostSeesIt, TwoTargetAndGridRulesFindTheClock) {
                                        13, 14, 5,  6,  7,  8,  9,  0,  1,  2,  3,  4};
   static const std::vector<int> kP9 = {4,  3,  2,  1,  0,  9,  8,  7,  6,  5,  14, 13, 12,
                                        11, 10, 19, 18, 17, 16, 15, 24, 23, 22, 21, 20};
-  static const std::vector<int> kP6 = {0, 5, 10, 15, 20, 1, 6, 11, 16, 21, 2, 7, 12,
-                                       17, 22, 3, 8, 13, 18, 23, 4, 9, 14, 19, 24};
-  static const std::vector<int> kP12 = {24, 19, 14, 9, 4, 23, 18, 13, 8, 3, 22, 17, 12,
-                                        7,  2,  21, 16, 11, 6, 1, 20, 15, 10, 5, 0};
+  static const std::vector<int> kP6 = {0,  5,  10, 15, 20, 1,  6,  11, 16, 21, 2,  7, 12,
+                                       17, 22, 3,  8,  13, 18, 23, 4,  9,  14, 19, 24};
+  static const std::vector<int> kP12 = {24, 19, 14, 9,  4,  23, 18, 13, 8,  3,  22, 17, 12,
+                                        7,  2,  21, 16, 11, 6,  1,  20, 15, 10, 5,  0};
   const std::vector<int>& p = clock == 3 ? kP3 : clock == 6 ? kP6 : clock == 9 ? kP9 : kP12;
   const double g[5] = {102, 511, 1023, 1535, 1945};
   std::vector<RawPoint> grid25(25);
@@ -260,7 +261,8 @@ TEST(SensorSignals, EachCornerGrowsTowardItsCorner) {
       if (other == corner) continue;
       EXPECT_GT(shares[corner], shares[other]);
       EXPECT_GT(iq.i[corner] - sensor.StrayIq().i[corner], iq.i[other] - sensor.StrayIq().i[other]);
-      EXPECT_GT(corner10[corner] - sensor.Corner10Baseline()[corner], corner10[other] - sensor.Corner10Baseline()[other]);
+      EXPECT_GT(corner10[corner] - sensor.Corner10Baseline()[corner],
+                corner10[other] - sensor.Corner10Baseline()[other]);
     }
   }
   const CornerIq idle = sensor.Iq(std::nullopt);
