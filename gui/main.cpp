@@ -105,17 +105,29 @@ int main(int argc, char** argv) {
   };
   frame->rebuildToolbars = [&window] { window.RebuildToolbars(); };
 
+  // A close refused while an exchange runs is asked again until it goes through; one timer serves
+  // every request (signals, the screenshot).
+  auto* closeRetry = new QTimer(&window);
+  closeRetry->setInterval(200);
+  QObject::connect(closeRetry, &QTimer::timeout, &window, [&] {
+    if (frame->Closed())
+      closeRetry->stop();
+    else
+      frame->Loop().Send(frame->Id(), kx7::wm::kClose);
+  });
+  auto requestClose = [&] {
+    if (frame->Closed()) return;
+    closeRetry->start();
+    frame->Loop().Send(frame->Id(), kx7::wm::kClose);
+  };
+
   if (signalPipe[0] >= 0) {
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
     QObject::connect(notifier, &QSocketNotifier::activated, &window, [&] {
       char byte = 0;
       while (read(signalPipe[0], &byte, 1) > 0) {
       }
-      // A close refused while an exchange runs is asked again until it goes through.
-      auto* retry = new QTimer(&window);
-      QObject::connect(retry, &QTimer::timeout, &window, [&] { frame->Loop().Send(frame->Id(), kx7::wm::kClose); });
-      retry->start(200);
-      frame->Loop().Send(frame->Id(), kx7::wm::kClose);
+      requestClose();
     });
   }
 
@@ -137,7 +149,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kx7sdu: could not save %s\n", file.toUtf8().constData());
       std::printf("Status bar: %s\n", window.StatusBarText().toUtf8().constData());
       std::fflush(stdout);
-      frame->Loop().Send(frame->Id(), kx7::wm::kClose);
+      requestClose();
     });
   }
 

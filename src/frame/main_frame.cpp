@@ -195,9 +195,16 @@ LResult CMainFrame::OnMessage(MessageId message, WParam wParam, LParam lParam) {
       if (closeRebootProgress) closeRebootProgress();
       Post(msg::kConnect, 1, 0);
       return 0;
-    case msg::kSendByte:
-      if (sendByte) sendByte(static_cast<std::uint8_t>(wParam));
+    case msg::kSendByte: {
+      if (!sendByte) return 0;
+      const std::uint8_t byte = static_cast<std::uint8_t>(wParam);
+      sendByte(byte);
+      // In pass-through a serial Rowan/Cedar controller (or a haptic Birch) takes DLE doubled.
+      const bool stuffs = ControllerType == 32872 || ControllerType == 32875 || ControllerType == 32882 ||
+                          (ControllerFeatures & 0x100) != 0;
+      if (passThrough && LinkKind != link::kHid && byte == 0x10 && stuffs) sendByte(byte);
       return 0;
+    }
     case msg::kLineOverrun:
     case msg::kLineOverflow:
       OnLineError(wParam, lParam);
@@ -406,6 +413,7 @@ int CMainFrame::CloseLink() {
 // --- Closing -------------------------------------------------------------------------------
 
 void CMainFrame::OnClose() {
+  if (closed_) return;
   closing = true;
   if (closeControllerInfo) closeControllerInfo();
   // A running exchange sees the closing flag and gives up; the user closes again.
@@ -423,10 +431,9 @@ void CMainFrame::OnClose() {
   if (stopLogging) stopLogging();
   SaveSettings();
   closed_ = true;
-  if (destroyWindow)
-    destroyWindow();
-  else
-    Loop().Quit();
+  // Nested waits still on the stack end with the loop.
+  Loop().Quit();
+  if (destroyWindow) destroyWindow();
 }
 
 // --- Device changes ------------------------------------------------------------------------
@@ -672,7 +679,10 @@ void CMainFrame::OnControllerPortCommand(std::uint32_t id) {
                                    port.SetRts(rts);
                                    port.SetDtr(dtr);
                                  });
-  if (ui_.RunDialog(dialog)) {
+  const bool confirmed = ui_.RunDialog(dialog);
+  // The program may have closed while the dialog was open; nothing is reopened then.
+  if (closing) return;
+  if (confirmed) {
     linkFlags.parityError = linkFlags.framingError = linkFlags.cts = linkFlags.dsr = 0;
     if (OpenSerial(port::kController, number, settings.MainPortSettings)) {
       LinkKind = number;

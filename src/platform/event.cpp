@@ -5,14 +5,12 @@
 namespace kx7 {
 
 void Event::Set() {
-  std::vector<Waiter*> toWake;
-  {
-    std::lock_guard<std::mutex> guard(mutex_);
-    set_ = true;
-    toWake = waiters_;
-  }
-  for (Waiter* waiter : toWake) {
-    std::lock_guard<std::mutex> guard(waiter->mutex);
+  // Waiters are woken under the event's lock: a waiter leaves only through RemoveWaiter, which
+  // takes the same lock, so its stack-held Waiter cannot go away while it is being woken.
+  std::lock_guard<std::mutex> guard(mutex_);
+  set_ = true;
+  for (Waiter* waiter : waiters_) {
+    std::lock_guard<std::mutex> waiterGuard(waiter->mutex);
     waiter->woken = true;
     waiter->signal.notify_all();
   }

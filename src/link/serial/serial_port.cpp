@@ -186,7 +186,7 @@ bool CSerialPort::OpenPort(int number) {
   // A reader that ended on its own left the device open; close it before opening anew.
   CloseDevice();
   lineErrors_.store(0);
-  host_.Buffer(slot_).bufferFree.Set();
+  FreeBuffer();
   number_ = number;
 
   const std::optional<std::string> path = ports_.PathOf(number);
@@ -245,7 +245,7 @@ bool CSerialPort::ClosePort() {
   StopReader();
   CloseDevice();
   // Set after the reader is gone, so that no block of the closed port is posted behind the close.
-  host_.Buffer(slot_).bufferFree.Set();
+  FreeBuffer();
   return true;
 }
 
@@ -403,7 +403,7 @@ bool CSerialPort::StartReader() {
   if (stopFd < 0) return false;
   stopEvent_.Reset();
   readerFinished_.Reset();
-  host_.Buffer(slot_).bufferFree.Set();
+  FreeBuffer();
   readerRunning_.store(true);
   stopFd_ = stopFd;
   const int fd = fd_;
@@ -554,6 +554,13 @@ bool CSerialPort::ReadQueued(int fd, std::uint32_t queued, bool hungUp, std::arr
   }
   // End of file on a tty: it was hung up.
   return read < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
+}
+
+void CSerialPort::FreeBuffer() {
+  // A block the old reader posted before the close must not reach the listeners of the next
+  // link: the frame finds an empty buffer and only frees it again.
+  host_.Buffer(slot_).count = 0;
+  host_.Buffer(slot_).bufferFree.Set();
 }
 
 void CSerialPort::PortReader(int fd, int stopFd) {

@@ -111,6 +111,7 @@ class CSerialPort {
   bool LockForPass();
   // The line errors since the last query (also added to the accumulated ones) and the bytes
   // waiting; a failed query counts as none.
+  void FreeBuffer();
   void QueryLine(int fd, std::uint32_t& errors, std::uint32_t& queued);
   // Reads min(queued, block size) bytes; false when the device was hung up or failed.
   bool ReadQueued(int fd, std::uint32_t queued, bool hungUp, std::array<std::uint8_t, serial::kMaxReadPerPass>& block,
