@@ -10,8 +10,8 @@ namespace {
 
 constexpr char kSoh = '\x01';
 constexpr char kCr = '\r';
-const std::string kOk = "\x01" "0\r";
-const std::string kRefusal = "\x01" "1\r";
+const std::string kOk{'\x01', '0', '\r'};
+const std::string kRefusal{'\x01', '1', '\r'};
 
 // Longest lines of the multi-step exchanges. A default-parameter image for "SP2" may be 128 KiB,
 // two digits a byte, plus its two check bytes.
@@ -24,7 +24,7 @@ constexpr std::uint32_t kSpeedWordClock = 12000000;  // the speed word is this c
 
 // Report-format and mode commands: without a report generator the controller still takes them.
 const std::array<const char*, 17> kReportCommands = {"FT", "FR", "FRD", "FO", "FE", "PF", "PO", "TL1", "TL3",
-                                                     "MZ", "MS", "CX", "CN", "C3", "CR", "FD", "FH"};
+                                                     "MZ", "MS", "CX",  "CN", "C3", "CR", "FD", "FH"};
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -112,19 +112,29 @@ struct Framing {
 
 std::optional<Framing> FramingFromCode(int code) {
   switch (code) {
-    case 1: return Framing{'E', 7, 1};
-    case 3: return Framing{'O', 7, 1};
+    case 1:
+      return Framing{'E', 7, 1};
+    case 3:
+      return Framing{'O', 7, 1};
     case 4:
-    case 6: return Framing{'N', 8, 1};
-    case 5: return Framing{'E', 8, 1};
-    case 7: return Framing{'O', 8, 1};
+    case 6:
+      return Framing{'N', 8, 1};
+    case 5:
+      return Framing{'E', 8, 1};
+    case 7:
+      return Framing{'O', 8, 1};
     case 8:
-    case 10: return Framing{'N', 7, 2};
-    case 9: return Framing{'E', 7, 2};
-    case 11: return Framing{'O', 7, 2};
+    case 10:
+      return Framing{'N', 7, 2};
+    case 9:
+      return Framing{'E', 7, 2};
+    case 11:
+      return Framing{'O', 7, 2};
     case 12:
-    case 14: return Framing{'N', 8, 2};
-    default: return std::nullopt;
+    case 14:
+      return Framing{'N', 8, 2};
+    default:
+      return std::nullopt;
   }
 }
 
@@ -168,9 +178,9 @@ EmulatedController::EmulatedController(const FamilyProfile& family, const Contro
       memories_(profile_.memories, parameters_),
       host_(memories_, profile_.maxReadCount, false),
       dsp_(memories_, profile_.maxReadCount, true),
-      loader_([this](std::uint32_t address, const std::vector<std::uint8_t>& bytes) {
-        return StoreLoaderImage(address, bytes);
-      }, kLoaderImageLimit),
+      loader_([this](std::uint32_t address,
+                     const std::vector<std::uint8_t>& bytes) { return StoreLoaderImage(address, bytes); },
+              kLoaderImageLimit),
       fingerFrequency_(profile_.fingerFrequency),
       penFrequency_(profile_.penFrequency) {
   DefineBlocks();
@@ -519,13 +529,20 @@ void EmulatedController::OnLine(Session& session, const std::string& line) {
 bool EmulatedController::Identify(const std::string& text) {
   const IdentityTexts& id = Identity();
   const std::optional<std::string>* reply = nullptr;
-  if (text == "OI") reply = &id.oi;
-  else if (text == "UV") reply = &id.uv;
-  else if (text == "UT") reply = &id.ut;
-  else if (text == "OS") reply = &id.os;
-  else if (text == "NM") reply = &id.nm;
-  else if (text == "-OI") reply = &id.minusOi;
-  else if (text == "GF") reply = &id.gf;
+  if (text == "OI")
+    reply = &id.oi;
+  else if (text == "UV")
+    reply = &id.uv;
+  else if (text == "UT")
+    reply = &id.ut;
+  else if (text == "OS")
+    reply = &id.os;
+  else if (text == "NM")
+    reply = &id.nm;
+  else if (text == "-OI")
+    reply = &id.minusOi;
+  else if (text == "GF")
+    reply = &id.gf;
   if (reply) {
     if (*reply)
       Reply(**reply);
@@ -730,7 +747,8 @@ bool EmulatedController::FamilyCommand(Session& session, const std::string& text
     Await(session, Awaiting::kRomMap, kRomMapBytes);
     return true;
   }
-  if (profile_.frequencyCommands && text.size() == 5 && (text.compare(0, 3, "FQF") == 0 || text.compare(0, 3, "FQP") == 0)) {
+  if (profile_.frequencyCommands && text.size() == 5 &&
+      (text.compare(0, 3, "FQF") == 0 || text.compare(0, 3, "FQP") == 0)) {
     const auto code = ParseHex(text.substr(3));
     const bool pen = text[2] == 'P';
     if (!code) {
@@ -785,13 +803,25 @@ void EmulatedController::RestartCommand(Session& session, Restart kind) {
   const DropOffTimes& times = profile_.dropOff;
   std::uint64_t dropOff = 0;
   switch (kind) {
-    case Restart::kSoft: dropOff = times.softReset; break;
-    case Restart::kDefaults: dropOff = times.restoreDefaults; break;
+    case Restart::kSoft:
+      dropOff = times.softReset;
+      break;
+    case Restart::kDefaults:
+      dropOff = times.restoreDefaults;
+      break;
     case Restart::kRom:
-    case Restart::kRam: dropOff = times.reboot; break;
-    case Restart::kEeprom: dropOff = times.rebootEeprom; break;
-    case Restart::kHard: dropOff = times.hardReset; break;
-    case Restart::kParameters: dropOff = times.parameterRestore; break;
+    case Restart::kRam:
+      dropOff = times.reboot;
+      break;
+    case Restart::kEeprom:
+      dropOff = times.rebootEeprom;
+      break;
+    case Restart::kHard:
+      dropOff = times.hardReset;
+      break;
+    case Restart::kParameters:
+      dropOff = times.parameterRestore;
+      break;
   }
   if (kind != Restart::kSoft && kind != Restart::kParameters) {
     // A reboot starts the code afresh: RAM, the speed word and a "PN81" are gone.

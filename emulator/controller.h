@@ -72,9 +72,9 @@ class EmulatedController : public EmulatedDevice {
     kMemory,          // "QPE"/"QPO" lines
     kQpNumber,        // after "QP": two lines
     kQpValue,
-    kPageData,        // after "PD": hexadecimal pairs for the page buffer
-    kPageNumber,      // after "PE": the page number
-    kRomMap,          // after "FE" in the fixed code: 48 raw bytes
+    kPageData,    // after "PD": hexadecimal pairs for the page buffer
+    kPageNumber,  // after "PE": the page number
+    kRomMap,      // after "FE" in the fixed code: 48 raw bytes
   };
   enum class Restart { kSoft, kDefaults, kRom, kRam, kEeprom, kHard, kParameters };
 

@@ -48,8 +48,8 @@ std::vector<QParameter> CedarParameters(int generation) {
   return parameters;
 }
 
-FamilyProfile Cedar(const std::string& name, FamilyKind kind, int typeId, const std::string& oi,
-                    const std::string& ut, int generation, int optionParameter) {
+FamilyProfile Cedar(const std::string& name, FamilyKind kind, int typeId, const std::string& oi, const std::string& ut,
+                    int generation, int optionParameter) {
   FamilyProfile p;
   p.name = name;
   p.kind = kind;
@@ -170,9 +170,18 @@ FamilyProfile Board(const std::string& name, FamilyKind kind, int typeId, const 
 
 std::vector<FamilyProfile> BuildProfiles() {
   std::vector<FamilyProfile> all;
-  all.push_back(Cedar("cedar-gen2", FamilyKind::kCedarGen2, 32872, "OS0212", "C20212" "00", 2, 354));
-  all.push_back(Cedar("cedar-gen3", FamilyKind::kCedarGen3, 32875, "OS0310", "B30310" "00", 3, 354));
-  all.push_back(Cedar("cedar-gen4", FamilyKind::kCedarGen4, 32882, "WZ0401", "B40401" "00", 4, 303));
+  all.push_back(Cedar("cedar-gen2", FamilyKind::kCedarGen2, 32872, "OS0212",
+                      "C20212"
+                      "00",
+                      2, 354));
+  all.push_back(Cedar("cedar-gen3", FamilyKind::kCedarGen3, 32875, "OS0310",
+                      "B30310"
+                      "00",
+                      3, 354));
+  all.push_back(Cedar("cedar-gen4", FamilyKind::kCedarGen4, 32882, "WZ0401",
+                      "B40401"
+                      "00",
+                      4, 303));
   // The two Cedar option words are ordinary BlockQ parameters on the generations that do not read
   // them; on GEN3 and GEN4 the option word starts as contact mode 1.
   for (FamilyProfile& cedar : all)
@@ -180,7 +189,8 @@ std::vector<FamilyProfile> BuildProfiles() {
       if (parameter.number == cedar.optionParameter && cedar.kind != FamilyKind::kCedarGen2) parameter.defaultValue = 1;
 
   all.push_back(Birch("birch", FamilyKind::kBirch, 32861, 0x10, "A30210", "BZ Birch2 Capacitive", 10, true));
-  FamilyProfile rom = Birch("birch-rom", FamilyKind::kBirchRom, 32856, 0x10, "A30210", "BZ Birch2 Capacitive", 10, true);
+  FamilyProfile rom =
+      Birch("birch-rom", FamilyKind::kBirchRom, 32856, 0x10, "A30210", "BZ Birch2 Capacitive", 10, true);
   rom.startsInRom = true;
   all.push_back(rom);
   all.push_back(Birch("birch-pen", FamilyKind::kBirchPen, 32864, 0x14, "P50210", "BZ Birch2 Pen", 16, false));
@@ -195,9 +205,10 @@ std::vector<FamilyProfile> BuildProfiles() {
     all.push_back(p);
   }
   for (const auto& [name, kind, oi, features] :
-       {std::tuple{"larch", FamilyKind::kLarch, "AD0305", 0u}, std::tuple{"larch-mt", FamilyKind::kLarchMultitouch, "DF0305", 0x800u}}) {
-    FamilyProfile p = Simple(name, kind, 32879, features,
-                             Texts(oi, "LV030500", "LT030500", "Larch Multitouch", "LARCH MULTITOUCH"));
+       {std::tuple{"larch", FamilyKind::kLarch, "AD0305", 0u},
+        std::tuple{"larch-mt", FamilyKind::kLarchMultitouch, "DF0305", 0x800u}}) {
+    FamilyProfile p =
+        Simple(name, kind, 32879, features, Texts(oi, "LV030500", "LT030500", "Larch Multitouch", "LARCH MULTITOUCH"));
     p.blockLengths[6] = 26;
     p.blockLengths[7] = 21;
     p.blockLengths[8] = 512;
@@ -368,7 +379,8 @@ void ApplyTexts(IdentityTexts& t, const FamilyProfile& family, const ControllerO
 
 FamilyProfile ApplyOptions(const FamilyProfile& family, const ControllerOptions& options) {
   FamilyProfile p = family;
-  const bool isBirch = p.kind == FamilyKind::kBirch || p.kind == FamilyKind::kBirchRom || p.kind == FamilyKind::kBirchPen;
+  const bool isBirch =
+      p.kind == FamilyKind::kBirch || p.kind == FamilyKind::kBirchRom || p.kind == FamilyKind::kBirchPen;
   if (isBirch && options.haptic.value_or(false)) {
     // The haptic processor sits behind the pass-through and names itself in "-OI".
     p.identity.minusOi = "HA0102";

@@ -58,12 +58,12 @@ inline constexpr std::size_t kTextParameterMaxLength = 62;  // "Q101"/"Q102": 64
 
 // How long the controller is off the line after each restart command, in milliseconds.
 struct DropOffTimes {
-  std::uint64_t softReset = 0;            // "R": answers the next command at once
-  std::uint64_t restoreDefaults = 400;    // "RD"
-  std::uint64_t reboot = 400;             // "RE1", "RE2"
-  std::uint64_t rebootEeprom = 1000;      // "RE3"
-  std::uint64_t hardReset = 400;          // "H", "QH"
-  std::uint64_t parameterRestore = 200;   // "PRD"
+  std::uint64_t softReset = 0;           // "R": answers the next command at once
+  std::uint64_t restoreDefaults = 400;   // "RD"
+  std::uint64_t reboot = 400;            // "RE1", "RE2"
+  std::uint64_t rebootEeprom = 1000;     // "RE3"
+  std::uint64_t hardReset = 400;         // "H", "QH"
+  std::uint64_t parameterRestore = 200;  // "PRD"
   bool operator==(const DropOffTimes&) const = default;
 };
 
@@ -86,7 +86,7 @@ struct MemorySpec {
 
 // Where Block1 carries the controller's own serial settings (the comm byte).
 struct CommByteLayout {
-  int offset = -1;             // -1: the family has no comm byte
+  int offset = -1;  // -1: the family has no comm byte
   bool baudInHighNibble = false;
   bool framingInHighNibble = false;  // else the family always talks N,8,1
 };
@@ -103,7 +103,7 @@ struct FamilyProfile {
   IdentityTexts identity;
   std::optional<IdentityTexts> romIdentity;  // Birch: what the fixed code answers after "RE1"
   bool startsInRom = false;
-  int versionAt = 3;       // where the firmware version sits in the OI reply (1-based)
+  int versionAt = 3;  // where the firmware version sits in the OI reply (1-based)
   int versionLength = 4;
   BoardLetters boardLetters = BoardLetters::kNone;
   std::string defaultBoardLetters;
@@ -117,7 +117,7 @@ struct FamilyProfile {
   bool frequencyCommands = false;      // Birch: "FQF"/"FQP"
   std::uint8_t fingerFrequency = 0;
   std::uint8_t penFrequency = 0;
-  bool defaultParamImage = false;      // Cedar: "SP2" also takes a default-parameter image
+  bool defaultParamImage = false;  // Cedar: "SP2" also takes a default-parameter image
 
   std::vector<QParameter> parameters;  // besides Q002 (block 5)
   int optionParameter = 0;             // Cedar: the option word that carries the contact mode
@@ -126,15 +126,15 @@ struct FamilyProfile {
   std::optional<std::uint16_t> screenRc;  // "QRC"
 
   std::array<MemorySpec, 14> memories{};
-  std::uint32_t maxReadCount = 255;    // values of one "QPE" request
-  int speedWordAddress = -1;           // memory 10 word that sets the serial speed (Birch)
-  std::uint32_t loaderPageSize = 0;    // "PB"/"PD"/"PE" page size; 0: no page loader
+  std::uint32_t maxReadCount = 255;  // values of one "QPE" request
+  int speedWordAddress = -1;         // memory 10 word that sets the serial speed (Birch)
+  std::uint32_t loaderPageSize = 0;  // "PB"/"PD"/"PE" page size; 0: no page loader
 
   bool passThrough = false;
-  bool hardResetH = false;   // "H"
-  bool hardResetQH = false;  // "QH"
-  bool parameterRestore = false;  // "PRD"
-  bool codeLoaderCommand = false; // "-DWO"
+  bool hardResetH = false;         // "H"
+  bool hardResetQH = false;        // "QH"
+  bool parameterRestore = false;   // "PRD"
+  bool codeLoaderCommand = false;  // "-DWO"
   DropOffTimes dropOff;
 };
 
@@ -151,7 +151,7 @@ struct ControllerOptions {
   std::optional<bool> haptic;                  // Birch: a haptic processor answers "-OI" "HA"
   std::optional<std::string> boardLetters;     // Linden/Poplar: any of "P", "A", "R", "O"
   std::optional<DropOffTimes> dropOff;
-  std::uint64_t replyDelayMs = 0;              // replies leave this long after the command
+  std::uint64_t replyDelayMs = 0;  // replies leave this long after the command
 };
 
 // The family names in the order `kx7emu --list` shows them (controllers only).

@@ -6,8 +6,8 @@
 namespace kx7::emu {
 namespace {
 
-const std::string kOk = "\x01" "0\r";
-const std::string kRefusal = "\x01" "1\r";
+const std::string kOk{'\x01', '0', '\r'};
+const std::string kRefusal{'\x01', '1', '\r'};
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';

@@ -51,7 +51,8 @@ bool MemoryStore::Write(int memory, std::uint32_t address, const std::vector<std
     return true;
   }
   if (cells_[index].empty()) cells_[index].assign(spec.cells, Cell(memory, 0));
-  for (std::size_t i = 0; i < values.size(); ++i) cells_[index][address + i] = static_cast<std::uint16_t>(values[i] & mask);
+  for (std::size_t i = 0; i < values.size(); ++i)
+    cells_[index][address + i] = static_cast<std::uint16_t>(values[i] & mask);
   return true;
 }
 

@@ -5,6 +5,10 @@
 namespace kx7::emu {
 namespace {
 
+// The loader's verdict on an image, a text and then the controller's usual SOH "0" CR or SOH "1" CR.
+const std::string kDone = std::string("Done...") + '\x01' + '0' + '\r';
+const std::string kFailed = std::string("Fail...") + '\x01' + '1' + '\r';
+
 std::uint32_t Little32(const std::vector<std::uint8_t>& b, std::size_t at) {
   return static_cast<std::uint32_t>(b[at]) | static_cast<std::uint32_t>(b[at + 1]) << 8 |
          static_cast<std::uint32_t>(b[at + 2]) << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
@@ -47,7 +51,7 @@ std::string PassThroughLoader::OnByte(std::uint8_t byte) {
       sumBytes_.clear();
       if (length_ > maxImageBytes_) {
         step_ = Step::kIdle;
-        return "Fail...\x01" "1\r";
+        return kFailed;
       }
       step_ = length_ == 0 ? Step::kSum : Step::kData;
       return {};
@@ -64,7 +68,7 @@ std::string PassThroughLoader::OnByte(std::uint8_t byte) {
       const bool stored = sent == sum_ && store_ && store_(Little32(header_, 0), data_);
       data_.clear();
       data_.shrink_to_fit();
-      return stored ? "Done...\x01" "0\r" : "Fail...\x01" "1\r";
+      return stored ? kDone : kFailed;
     }
   }
   return {};

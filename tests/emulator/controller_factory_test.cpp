@@ -15,10 +15,9 @@ using testing::kOk;
 
 TEST(DeviceFactory, FamilyNamesInTheirOrder) {
   const std::vector<std::string> expected = {
-      "cedar-gen2",    "cedar-gen3",      "cedar-gen4",      "birch",   "birch-rom",    "birch-pen",
-      "aspen4",        "larch",           "larch-mt",        "hazel3-linden", "oem-linden", "hazel3-poplar",
-      "oem-poplar",    "juniper",         "resistive-4wire", "resistive-5wire", "hazel2d", "silent",
-      "echo"};
+      "cedar-gen2",      "cedar-gen3",      "cedar-gen4",    "birch",      "birch-rom",     "birch-pen",  "aspen4",
+      "larch",           "larch-mt",        "hazel3-linden", "oem-linden", "hazel3-poplar", "oem-poplar", "juniper",
+      "resistive-4wire", "resistive-5wire", "hazel2d",       "silent",     "echo"};
   EXPECT_EQ(FamilyNames(), expected);
 }
 

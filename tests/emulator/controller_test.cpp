@@ -21,6 +21,7 @@ using testing::Drain;
 using testing::kOk;
 using testing::kRefusal;
 using testing::kUnknown;
+using testing::Reply;
 using testing::SendRaw;
 
 std::string HexOf(const std::vector<std::uint8_t>& bytes) {
@@ -36,7 +37,9 @@ std::string HexOf(const std::vector<std::uint8_t>& bytes) {
 // The block of a "GP"n reply: SOH status CR pairs CR SOH "0" CR.
 std::vector<std::uint8_t> BlockOf(const std::string& reply, char* status = nullptr) {
   if (reply.size() < 6 || reply.size() % 2 == 0 || reply[0] != '\x01' || reply[2] != '\r' ||
-      reply.compare(reply.size() - 4, 4, "\r\x01" "0\r") != 0)
+      reply.compare(reply.size() - 4, 4,
+                    "\r\x01"
+                    "0\r") != 0)
     return {};
   if (status) *status = reply[1];
   std::vector<std::uint8_t> bytes;
@@ -110,7 +113,7 @@ TEST_F(ControllerTest, PanelIdIsALineOfItsOwnThenTheAcknowledgement) {
 
 TEST_F(ControllerTest, TextParametersAndScreenRc) {
   Make("resistive-5wire");
-  EXPECT_EQ(Cmd("QRC"), "\x01" "0030\r");
+  EXPECT_EQ(Cmd("QRC"), Reply("0030"));
   EXPECT_EQ(Cmd("Q101"), kUnknown);
   Make("cedar-gen2");
   EXPECT_EQ(Cmd("QRC"), kUnknown);
@@ -139,8 +142,9 @@ TEST_F(ControllerTest, EveryBlockOfEveryFamilyRoundTrips) {
       std::vector<std::uint8_t> block(static_cast<std::size_t>(length));
       for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<std::uint8_t>(0xA5 ^ (i * 13 + number));
       if (number == 1 && profile.block1Checksum) StoreBlockChecksum(block);
-      if (number == 1 && profile.commByte.offset >= 0) block[static_cast<std::size_t>(profile.commByte.offset)] =
-          (*controller_->Parameters().Block(1))[static_cast<std::size_t>(profile.commByte.offset)];
+      if (number == 1 && profile.commByte.offset >= 0)
+        block[static_cast<std::size_t>(profile.commByte.offset)] =
+            (*controller_->Parameters().Block(1))[static_cast<std::size_t>(profile.commByte.offset)];
       const auto [first, second] = WriteBlock(number, HexOf(block));
       EXPECT_EQ(first, std::string("\x01") + profile.statusLetter + "\r");
       EXPECT_EQ(second, kOk);
@@ -194,32 +198,32 @@ TEST_F(ControllerTest, BadBlockDataLinesAreRefusedAndTheBlockKept) {
 TEST_F(ControllerTest, AbandonedBlockWriteLeavesTheBlockAlone) {
   Make("juniper");
   const std::vector<std::uint8_t> before = ReadBlock(1);
-  EXPECT_EQ(Cmd("SP1"), "\x01" "A\r");
+  EXPECT_EQ(Cmd("SP1"), Reply("A"));
   EXPECT_EQ(Cmd("Z"), kOk) << "a new command ends the data wait";
   EXPECT_EQ(ReadBlock(1), before);
 }
 
 TEST_F(ControllerTest, BlockFiveThroughQ002AndW002) {
   Make("birch-pen");
-  EXPECT_EQ(Cmd("Q002"), "\x01" "0001E240\r");
+  EXPECT_EQ(Cmd("Q002"), Reply("0001E240"));
   EXPECT_EQ(Cmd("W002"), kOk);
   for (char digit : std::string("DEADBEEF")) EXPECT_EQ(Raw(std::string(1, digit)), "");
   EXPECT_EQ(Raw("\r"), kOk);
-  EXPECT_EQ(Cmd("Q002"), "\x01" "DEADBEEF\r");
+  EXPECT_EQ(Cmd("Q002"), Reply("DEADBEEF"));
   EXPECT_EQ(ReadBlock(5), (std::vector<std::uint8_t>{0xDE, 0xAD, 0xBE, 0xEF}));
 
   EXPECT_EQ(Cmd("W002"), kOk);
   EXPECT_EQ(Raw("1234567\r"), kRefusal) << "seven digits are not four bytes";
   EXPECT_EQ(Cmd("W002"), kOk);
   EXPECT_EQ(Raw("1234567X\r"), kRefusal);
-  EXPECT_EQ(Cmd("Q002"), "\x01" "DEADBEEF\r");
+  EXPECT_EQ(Cmd("Q002"), Reply("DEADBEEF"));
 }
 
 TEST_F(ControllerTest, BirchStraysRecordIsTheFixedLengthReply) {
   Make("birch");
   const std::string reply = Cmd("GP3");
   ASSERT_EQ(reply.size(), 47u);
-  EXPECT_EQ(reply.substr(0, 3), "\x01" "A\r");
+  EXPECT_EQ(reply.substr(0, 3), Reply("A"));
   EXPECT_EQ(reply.substr(43), "\r" + kOk);
   // UL I is 1200: four 7-bit groups and a 4-bit remainder, most significant first.
   const std::string ul = reply.substr(3, 5);
@@ -247,7 +251,7 @@ TEST_F(ControllerTest, UnknownParametersAnswerAQuestionMark) {
   EXPECT_EQ(Cmd("Q001"), kUnknown);
   EXPECT_EQ(Cmd("Q354"), kUnknown);
   EXPECT_EQ(Cmd("Q999"), kUnknown);
-  EXPECT_EQ(Cmd("Q004"), "\x01" "0003\r");
+  EXPECT_EQ(Cmd("Q004"), Reply("0003"));
   EXPECT_EQ(Cmd("W354"), kRefusal) << "an unknown parameter is refused before its value";
 }
 
@@ -266,26 +270,26 @@ TEST_F(ControllerTest, WriteParameterTakesAHexValueLine) {
   Make("cedar-gen4");
   EXPECT_EQ(Cmd("W342"), kOk);
   EXPECT_EQ(Raw("1A2B3C4D\r"), kOk);
-  EXPECT_EQ(Cmd("Q342"), "\x01" "1A2B3C4D\r");
+  EXPECT_EQ(Cmd("Q342"), Reply("1A2B3C4D"));
   EXPECT_EQ(Cmd("W342"), kOk);
   EXPECT_EQ(Raw("7f\r"), kOk) << "as typed: short and lower case";
-  EXPECT_EQ(Cmd("Q342"), "\x01" "0000007F\r");
+  EXPECT_EQ(Cmd("Q342"), Reply("0000007F"));
 
   struct Bad {
     const char* command;
     const char* value;
   };
-  for (const Bad& bad : {Bad{"W342", "12 34"}, Bad{"W342", ""}, Bad{"W342", "123456789"}, Bad{"W004", "10000"},
-                         Bad{"W342", "0x12"}}) {
+  for (const Bad& bad :
+       {Bad{"W342", "12 34"}, Bad{"W342", ""}, Bad{"W342", "123456789"}, Bad{"W004", "10000"}, Bad{"W342", "0x12"}}) {
     SCOPED_TRACE(std::string(bad.command) + " " + bad.value);
     EXPECT_EQ(Cmd(bad.command), kOk);
     EXPECT_EQ(Raw(std::string(bad.value) + "\r"), kRefusal);
   }
-  EXPECT_EQ(Cmd("Q342"), "\x01" "0000007F\r");
-  EXPECT_EQ(Cmd("Q004"), "\x01" "0003\r");
+  EXPECT_EQ(Cmd("Q342"), Reply("0000007F"));
+  EXPECT_EQ(Cmd("Q004"), Reply("0003"));
   EXPECT_EQ(Cmd("W004"), kOk);
   EXPECT_EQ(Raw("0005\r"), kOk);
-  EXPECT_EQ(Cmd("Q004"), "\x01" "0005\r");
+  EXPECT_EQ(Cmd("Q004"), Reply("0005"));
 }
 
 TEST_F(ControllerTest, ParameterRestoreBringsTheBlockQDefaultsBack) {
@@ -329,7 +333,7 @@ TEST_F(ControllerTest, NewCommByteMovesTheLineAfterTheAcknowledgement) {
   std::vector<std::uint8_t> block = ReadBlock(1);
   ASSERT_EQ(block.size(), 30u);
   block[10] = 0x81;  // 19200, N,7,2
-  EXPECT_EQ(Cmd("SP1"), "\x01" "A\r");
+  EXPECT_EQ(Cmd("SP1"), Reply("A"));
   SendRaw(*controller_, HexOf(block) + "\r", now_ += 10);
   EXPECT_EQ(AsText(controller_->TakeOutput()), kOk);
   EXPECT_EQ(controller_->Line(), (LineSettings{19200, 'N', 7, 2}));
@@ -391,8 +395,9 @@ const RestartCase kRestarts[] = {
     {"juniper", "QH", false, &DropOffTimes::hardReset},
     {"cedar-gen4", "PRD", true, &DropOffTimes::parameterRestore},
 };
-INSTANTIATE_TEST_SUITE_P(Commands, ControllerRestart, ::testing::ValuesIn(kRestarts),
-                         [](const auto& info) { return std::string(info.param.command) + "_" + std::to_string(info.index); });
+INSTANTIATE_TEST_SUITE_P(Commands, ControllerRestart, ::testing::ValuesIn(kRestarts), [](const auto& info) {
+  return std::string(info.param.command) + "_" + std::to_string(info.index);
+});
 
 TEST_F(ControllerTest, SoftResetAnswersAtOnceByDefault) {
   Make("birch");
@@ -453,7 +458,7 @@ TEST_F(ControllerTest, PassThroughMovesTo115200AndDleEotComesBack) {
   EXPECT_EQ(Raw("\x10\x04"), "");
   EXPECT_FALSE(controller_->InPassThrough());
   EXPECT_EQ(controller_->Line(), (LineSettings{9600, 'N', 8, 1}));
-  EXPECT_EQ(Cmd("-OI"), "\x01" "CM0105\r");
+  EXPECT_EQ(Cmd("-OI"), Reply("CM0105"));
 }
 
 TEST_F(ControllerTest, SlowPassThroughKeepsTheSpeed) {
@@ -482,7 +487,7 @@ TEST_F(ControllerTest, DoubledDleIsOneDataByteForTheSecondProcessor) {
   wire += "\x10\x10\x04\x10\x10";
   wire += static_cast<char>(sum & 0xFF);
   wire += static_cast<char>((sum >> 8) & 0xFF);
-  EXPECT_EQ(Raw(wire), "Done...\x01" "0\r");
+  EXPECT_EQ(Raw(wire), "Done..." + kOk);
   EXPECT_TRUE(controller_->InPassThrough());
   EXPECT_EQ(controller_->Memories().Cell(9, 0x20), 0x10);
   EXPECT_EQ(controller_->Memories().Cell(9, 0x21), 0x04);
@@ -495,9 +500,12 @@ TEST_F(ControllerTest, LoaderRefusesAnImageWithAWrongSum) {
   Make("cedar-gen3");
   EXPECT_EQ(Cmd("MPL9"), kOk + ".");
   EXPECT_EQ(Raw("F"), "\xC6");
-  std::string wire("\x00\x00\x00\x00\x02\x00\x00\x00" "AB", 10);
+  std::string wire(
+      "\x00\x00\x00\x00\x02\x00\x00\x00"
+      "AB",
+      10);
   wire.append(2, '\0');
-  EXPECT_EQ(Raw(wire), "Fail...\x01" "1\r");
+  EXPECT_EQ(Raw(wire), "Fail..." + kRefusal);
   EXPECT_EQ(Raw("RST"), "ABC") << "the handshakes";
 }
 
@@ -509,7 +517,7 @@ TEST_F(ControllerTest, ClearingTheParameterAreaMarksTheParametersInvalid) {
   std::string wire("\x00\xFF\x03\x00\x80\x00\x00\x00", 8);
   wire += std::string(128, '\0');
   wire += "\x82\x01";
-  EXPECT_EQ(Raw(wire), "Done...\x01" "0\r");
+  EXPECT_EQ(Raw(wire), "Done..." + kOk);
   EXPECT_EQ(Raw("\x10\x04"), "");
   const std::string ut = Cmd("UT");
   ASSERT_EQ(ut.size(), 10u);
@@ -545,14 +553,15 @@ std::vector<std::uint8_t> DefaultParamImage(const std::string& panelName) {
   std::vector<std::uint8_t> file = {0, 0, 0x34, 0x12, static_cast<std::uint8_t>(panelName.size()), 0};
   file.insert(file.end(), panelName.begin(), panelName.end());
   if (file.size() % 2) file.push_back(0);  // keep the words aligned: a name of odd length gets a pad
-  for (int i = 0; i < 8; ++i) file.push_back(static_cast<std::uint8_t>(i));   // four header words
+  for (int i = 0; i < 8; ++i) file.push_back(static_cast<std::uint8_t>(i));          // four header words
   for (int i = 0; i < 10; ++i) file.push_back(static_cast<std::uint8_t>(0x50 + i));  // parameters
   file.push_back(0x99);  // CRC: the controller does not check it
   file.push_back(0x88);
   file[0] = static_cast<std::uint8_t>(file.size() & 0xFF);
   file[1] = static_cast<std::uint8_t>(file.size() >> 8);
   std::uint16_t check = 0;
-  for (std::size_t at = 4; at + 2 <= file.size(); at += 2) check ^= static_cast<std::uint16_t>(file[at] | file[at + 1] << 8);
+  for (std::size_t at = 4; at + 2 <= file.size(); at += 2)
+    check ^= static_cast<std::uint16_t>(file[at] | file[at + 1] << 8);
   file.push_back(static_cast<std::uint8_t>(check & 0xFF));
   file.push_back(static_cast<std::uint8_t>(check >> 8));
   return file;
@@ -562,7 +571,7 @@ TEST_F(ControllerTest, DefaultParameterImageSetsThePanelId) {
   Make("cedar-gen3");
   const std::vector<std::uint8_t> image = DefaultParamImage("PANEL-X-1234");
   const auto [first, second] = WriteBlock(2, HexOf(image));
-  EXPECT_EQ(first, "\x01" "A\r");
+  EXPECT_EQ(first, Reply("A"));
   EXPECT_EQ(second, kOk + kOk + "." + kOk);
   EXPECT_EQ(Cmd("ID"), "PANEL-X-1234\r" + kOk);
 
@@ -577,7 +586,7 @@ TEST_F(ControllerTest, DefaultParameterImageSetsThePanelId) {
 
 TEST_F(ControllerTest, LarchPageLoaderWritesTheImage) {
   Make("larch");
-  EXPECT_EQ(Cmd("PB"), "\x01" "0100\r");
+  EXPECT_EQ(Cmd("PB"), Reply("0100"));
   EXPECT_EQ(Cmd("PD"), kOk);
   EXPECT_EQ(Raw("0102030405\r"), kOk);
   EXPECT_EQ(Cmd("PD"), kOk);
@@ -595,12 +604,12 @@ TEST_F(ControllerTest, LarchPageLoaderWritesTheImage) {
 
 TEST_F(ControllerTest, BirchFrequencyCodes) {
   Make("birch-pen");
-  EXPECT_EQ(Cmd("FQF00"), "\x01" "58\r");
+  EXPECT_EQ(Cmd("FQF00"), Reply("58"));
   EXPECT_EQ(Cmd("FQF64"), kOk);
-  EXPECT_EQ(Cmd("FQF00"), "\x01" "64\r");
+  EXPECT_EQ(Cmd("FQF00"), Reply("64"));
   EXPECT_EQ(Cmd("FQP10"), kRefusal) << "pen codes lie from 124 to 236";
   EXPECT_EQ(Cmd("FQP7C"), kOk);
-  EXPECT_EQ(Cmd("FQP00"), "\x01" "7C\r");
+  EXPECT_EQ(Cmd("FQP00"), Reply("7C"));
   Make("larch");
   EXPECT_EQ(Cmd("FQF00"), kRefusal);
 }
@@ -676,7 +685,8 @@ TEST_F(ControllerTest, UnknownCommandsAndThePollByteGoToTheReportGenerator) {
 
   Raw("\x11");
   EXPECT_EQ(log.polls, 1);
-  Raw("\x01Q0\x11" "04\r");
+  Raw("\x01Q0\x11"
+      "04\r");
   EXPECT_EQ(log.polls, 1) << "inside a frame 0x11 is not a poll";
 
   EXPECT_EQ(controller_->NextEventMs(), 5000u);

@@ -34,8 +34,11 @@ inline std::string Command(EmulatedDevice& device, const std::string& text, std:
   return Drain(device, nowMs);
 }
 
-inline const std::string kOk = "\x01" "0\r";
-inline const std::string kRefusal = "\x01" "1\r";
+inline const std::string kOk{'\x01', '0', '\r'};
+inline const std::string kRefusal{'\x01', '1', '\r'};
+// SOH text CR: a one-line reply.
+inline std::string Reply(const std::string& text) { return '\x01' + text + '\r'; }
+
 inline const std::string kUnknown = "\x01?\r";
 
 }  // namespace kx7::emu::testing

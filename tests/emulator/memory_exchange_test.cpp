@@ -23,7 +23,7 @@ using testing::kRefusal;
 using testing::SendRaw;
 
 struct HostOptions {
-  bool rowan = false;        // Rowan/Cedar request counts, eight digits
+  bool rowan = false;  // Rowan/Cedar request counts, eight digits
   std::uint32_t rowanMax = 65536;
   bool eightDigitAddress = false;  // Larch
   bool wordMode = false;
