@@ -456,15 +456,12 @@ void EmulatedController::Execute(Session& session, const std::string& text) {
   if (BlockCommand(session, text)) return;
   if (ParameterCommand(session, text)) return;
   if (text == "QPE" || text == "QPO") {
-    if (!std::any_of(profile_.memories.begin(), profile_.memories.end(),
-                     [](const MemorySpec& m) { return m.cells > 0 || m.aliasBlock > 0; }))
-      return Refuse();
     Send(session.memory.Begin(text == "QPE" ? MemoryExchange::Kind::kPeek : MemoryExchange::Kind::kPoke));
     return Await(session, Awaiting::kMemory, kMemoryLineLimit);
   }
   if (text == "MPD" || text == "MPL" || text == "MPD9" || text == "MPL9") {
     if (session.dsp) return Refuse();
-    return EnterPassThrough(session, text);
+    return EnterPassThrough(text);
   }
   if (FamilyCommand(session, text)) return;
   Unknown(session, text);
@@ -842,8 +839,7 @@ void EmulatedController::RestartCommand(Session& session, Restart kind) {
 
 // ---- pass-through ----
 
-void EmulatedController::EnterPassThrough(Session& session, const std::string& text) {
-  (void)session;
+void EmulatedController::EnterPassThrough(const std::string& text) {
   if (!profile_.passThrough) return Refuse();
   Ack();
   passThrough_ = text[2] == 'D' ? Target::kDsp : Target::kLoader;

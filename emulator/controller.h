@@ -111,7 +111,7 @@ class EmulatedController : public EmulatedDevice {
   bool ParameterCommand(Session& session, const std::string& text);
   bool FamilyCommand(Session& session, const std::string& text);
   void RestartCommand(Session& session, Restart kind);
-  void EnterPassThrough(Session& session, const std::string& text);
+  void EnterPassThrough(const std::string& text);
   void LeavePassThrough();
   void Unknown(Session& session, const std::string& text);
 
