@@ -66,10 +66,10 @@ int main(int argc, char** argv) {
     for (const std::string& rejected : ports.AddOverridesFromEnvironment(environment))
       std::fprintf(stderr, "kx7cli: KX7_PORTS: ignoring \"%s\"\n", rejected.c_str());
   }
-  for (const std::string& spec : options.portOverrides) {
+  for (const std::string& override : options.portOverrides) {
     std::string problem;
-    if (!ports.AddOverride(spec, &problem)) {
-      std::fprintf(stderr, "kx7cli: --port %s: %s\n", spec.c_str(), problem.c_str());
+    if (!ports.AddOverride(override, &problem)) {
+      std::fprintf(stderr, "kx7cli: --port %s: %s\n", override.c_str(), problem.c_str());
       return 2;
     }
   }

@@ -26,8 +26,8 @@ bool CDiagnosticApp::InitInstance(std::vector<std::string> arguments, std::ostre
     for (const std::string& rejected : ports.AddOverridesFromEnvironment(environment))
       err << programName << ": KX7_PORTS: ignoring \"" << rejected << "\"\n";
   }
-  for (const std::string& spec : frontEnd.portOverrides)
-    if (!ports.AddOverride(spec, &problem)) err << programName << ": --port " << spec << ": " << problem << "\n";
+  for (const std::string& override : frontEnd.portOverrides)
+    if (!ports.AddOverride(override, &problem)) err << programName << ": --port " << override << ": " << problem << "\n";
   ports.Scan();
   flags = ParseStartupFlags(arguments);
   return true;
