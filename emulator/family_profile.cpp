@@ -25,15 +25,15 @@ std::array<int, 11> CommonBlocks() {
 
 // Memories 1 to 8 are the parameter blocks where the family has them; 0 and 11 to 13 are small
 // register and map areas, 9 the firmware image (erased flash reads 0xFF), 10 the RAM variables.
-std::array<MemorySpec, 14> CommonMemories(const std::array<int, 11>& blocks, std::uint32_t imageBytes,
+std::array<MemoryLayout, 14> CommonMemories(const std::array<int, 11>& blocks, std::uint32_t imageBytes,
                                           std::uint32_t ramWords) {
-  std::array<MemorySpec, 14> memories{};
-  memories[0] = MemorySpec{256, false, 0, 0};
+  std::array<MemoryLayout, 14> memories{};
+  memories[0] = MemoryLayout{256, false, 0, 0};
   for (int block = 1; block <= 8; ++block)
     if (blocks[static_cast<std::size_t>(block)] > 0) memories[static_cast<std::size_t>(block)].aliasBlock = block;
-  memories[9] = MemorySpec{imageBytes, false, 0xFF, 0};
-  memories[10] = MemorySpec{ramWords, true, 0, 0};
-  for (std::size_t memory = 11; memory <= 13; ++memory) memories[memory] = MemorySpec{4096, false, 0, 0};
+  memories[9] = MemoryLayout{imageBytes, false, 0xFF, 0};
+  memories[10] = MemoryLayout{ramWords, true, 0, 0};
+  for (std::size_t memory = 11; memory <= 13; ++memory) memories[memory] = MemoryLayout{4096, false, 0, 0};
   return memories;
 }
 
@@ -125,7 +125,7 @@ FamilyProfile Birch(const std::string& name, FamilyKind kind, int typeId, std::u
   p.q101 = "Copyright (c) KX7 Touch Systems, Birch2";
   p.q102 = "Birch2 capacitive controller";
   p.memories = CommonMemories(p.blockLengths, 32768, 8192);
-  p.memories[7] = MemorySpec{1024, false, 0xFF, 0};  // the Birch2 EEPROM parameter area
+  p.memories[7] = MemoryLayout{1024, false, 0xFF, 0};  // the Birch2 EEPROM parameter area
   p.speedWordAddress = 4177;
   p.passThrough = false;  // only with the haptic processor
   return p;
@@ -268,7 +268,7 @@ std::vector<FamilyProfile> BuildProfiles() {
     p.blockLengths[5] = 4;
     p.parameters.clear();
     p.memories = CommonMemories(p.blockLengths, 16384, 1024);
-    for (std::size_t memory = 11; memory <= 13; ++memory) p.memories[memory] = MemorySpec{};
+    for (std::size_t memory = 11; memory <= 13; ++memory) p.memories[memory] = MemoryLayout{};
     p.hardResetQH = false;
     all.push_back(p);
   }

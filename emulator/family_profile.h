@@ -77,7 +77,7 @@ struct QParameter {
 
 // A controller memory of the "QPE"/"QPO" exchange. A memory with `aliasBlock` set is that
 // parameter block seen byte by byte; otherwise it holds `cells` bytes or 16-bit words.
-struct MemorySpec {
+struct MemoryLayout {
   std::uint32_t cells = 0;  // 0: the memory does not exist
   bool words = false;       // 16-bit cells (four digits a value) instead of bytes
   std::uint8_t fill = 0;    // content of a cell never written (0xFF for flash)
@@ -125,7 +125,7 @@ struct FamilyProfile {
   std::optional<std::string> q102;
   std::optional<std::uint16_t> screenRc;  // "QRC"
 
-  std::array<MemorySpec, 14> memories{};
+  std::array<MemoryLayout, 14> memories{};
   std::uint32_t maxReadCount = 255;  // values of one "QPE" request
   int speedWordAddress = -1;         // memory 10 word that sets the serial speed (Birch)
   std::uint32_t loaderPageSize = 0;  // "PB"/"PD"/"PE" page size; 0: no page loader

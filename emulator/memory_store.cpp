@@ -2,20 +2,20 @@
 
 namespace kx7::emu {
 
-MemoryStore::MemoryStore(const std::array<MemorySpec, 14>& specs, ParameterStore& blocks)
-    : specs_(specs), blocks_(blocks) {}
+MemoryStore::MemoryStore(const std::array<MemoryLayout, 14>& layouts, ParameterStore& blocks)
+    : layouts_(layouts), blocks_(blocks) {}
 
 std::uint32_t MemoryStore::Cells(int memory) const {
   if (memory < 0 || memory > 13) return 0;
-  const MemorySpec& spec = specs_[static_cast<std::size_t>(memory)];
-  if (spec.aliasBlock > 0) return static_cast<std::uint32_t>(blocks_.BlockLength(spec.aliasBlock));
-  return spec.cells;
+  const MemoryLayout& layout = layouts_[static_cast<std::size_t>(memory)];
+  if (layout.aliasBlock > 0) return static_cast<std::uint32_t>(blocks_.BlockLength(layout.aliasBlock));
+  return layout.cells;
 }
 
 bool MemoryStore::Words(int memory) const {
   if (memory < 0 || memory > 13) return false;
-  const MemorySpec& spec = specs_[static_cast<std::size_t>(memory)];
-  return spec.aliasBlock == 0 && spec.words;
+  const MemoryLayout& layout = layouts_[static_cast<std::size_t>(memory)];
+  return layout.aliasBlock == 0 && layout.words;
 }
 
 bool MemoryStore::InRange(int memory, std::uint32_t address, std::uint64_t count) const {
@@ -25,9 +25,9 @@ bool MemoryStore::InRange(int memory, std::uint32_t address, std::uint64_t count
 
 std::uint16_t MemoryStore::Cell(int memory, std::uint32_t address) const {
   const auto index = static_cast<std::size_t>(memory);
-  const MemorySpec& spec = specs_[index];
-  if (spec.aliasBlock > 0) return (*blocks_.Block(spec.aliasBlock))[address];
-  if (cells_[index].empty()) return spec.words ? static_cast<std::uint16_t>(spec.fill * 0x101) : spec.fill;
+  const MemoryLayout& layout = layouts_[index];
+  if (layout.aliasBlock > 0) return (*blocks_.Block(layout.aliasBlock))[address];
+  if (cells_[index].empty()) return layout.words ? static_cast<std::uint16_t>(layout.fill * 0x101) : layout.fill;
   return cells_[index][address];
 }
 
@@ -43,14 +43,14 @@ bool MemoryStore::Read(int memory, std::uint32_t address, std::uint32_t count,
 bool MemoryStore::Write(int memory, std::uint32_t address, const std::vector<std::uint16_t>& values) {
   if (!InRange(memory, address, values.size())) return false;
   const auto index = static_cast<std::size_t>(memory);
-  const MemorySpec& spec = specs_[index];
+  const MemoryLayout& layout = layouts_[index];
   const std::uint16_t mask = Words(memory) ? 0xFFFF : 0xFF;
-  if (spec.aliasBlock > 0) {
-    std::vector<std::uint8_t>& block = *blocks_.MutableBlock(spec.aliasBlock);
+  if (layout.aliasBlock > 0) {
+    std::vector<std::uint8_t>& block = *blocks_.MutableBlock(layout.aliasBlock);
     for (std::size_t i = 0; i < values.size(); ++i) block[address + i] = static_cast<std::uint8_t>(values[i] & mask);
     return true;
   }
-  if (cells_[index].empty()) cells_[index].assign(spec.cells, Cell(memory, 0));
+  if (cells_[index].empty()) cells_[index].assign(layout.cells, Cell(memory, 0));
   for (std::size_t i = 0; i < values.size(); ++i)
     cells_[index][address + i] = static_cast<std::uint16_t>(values[i] & mask);
   return true;

@@ -14,7 +14,7 @@ namespace kx7::emu {
 
 class MemoryStore {
  public:
-  MemoryStore(const std::array<MemorySpec, 14>& specs, ParameterStore& blocks);
+  MemoryStore(const std::array<MemoryLayout, 14>& layouts, ParameterStore& blocks);
 
   bool Exists(int memory) const { return Cells(memory) > 0; }
   std::uint32_t Cells(int memory) const;
@@ -30,7 +30,7 @@ class MemoryStore {
 
  private:
   bool InRange(int memory, std::uint32_t address, std::uint64_t count) const;
-  std::array<MemorySpec, 14> specs_;
+  std::array<MemoryLayout, 14> layouts_;
   std::array<std::vector<std::uint16_t>, 14> cells_;
   ParameterStore& blocks_;
 };

@@ -74,22 +74,22 @@ bool HasUart(const std::string& sysRoot, const std::string& name) {
 
 }  // namespace
 
-bool PortDirectory::AddOverride(const std::string& specIn, std::string* error) {
-  const std::string spec = Trim(specIn);
+bool PortDirectory::AddOverride(const std::string& textIn, std::string* error) {
+  const std::string text = Trim(textIn);
   const auto fail = [&](const std::string& why) {
     if (error) *error = why;
     return false;
   };
-  const std::size_t equals = spec.find('=');
-  if (equals == std::string::npos) return fail("Port override \"" + spec + "\" is not COMn=PATH");
-  const std::string name = Trim(std::string_view(spec).substr(0, equals));
-  const std::string path = Trim(std::string_view(spec).substr(equals + 1));
+  const std::size_t equals = text.find('=');
+  if (equals == std::string::npos) return fail("Port override \"" + text + "\" is not COMn=PATH");
+  const std::string name = Trim(std::string_view(text).substr(0, equals));
+  const std::string path = Trim(std::string_view(text).substr(equals + 1));
   if (name.size() < 4 || std::toupper(static_cast<unsigned char>(name[0])) != 'C' ||
       std::toupper(static_cast<unsigned char>(name[1])) != 'O' ||
       std::toupper(static_cast<unsigned char>(name[2])) != 'M' || !AllDigits(std::string_view(name).substr(3))) {
-    return fail("Port override \"" + spec + "\": \"" + name + "\" is not COM followed by a number");
+    return fail("Port override \"" + text + "\": \"" + name + "\" is not COM followed by a number");
   }
-  if (path.empty()) return fail("Port override \"" + spec + "\" names no device");
+  if (path.empty()) return fail("Port override \"" + text + "\" names no device");
   // Compare digit counts first so that a long run of digits cannot overflow.
   const std::string digits = name.substr(3);
   const std::size_t significant = digits.find_first_not_of('0');
@@ -100,9 +100,9 @@ bool PortDirectory::AddOverride(const std::string& specIn, std::string* error) {
   } else {
     for (char c : number) value = value * 10 + (c - '0');
   }
-  if (value < 1) return fail("Port override \"" + spec + "\": there is no COM0");
+  if (value < 1) return fail("Port override \"" + text + "\": there is no COM0");
   if (value > kHighestOverrideNumber) {
-    return fail("Port override \"" + spec + "\" ignored: port numbers above " + std::to_string(kHighestOverrideNumber) +
+    return fail("Port override \"" + text + "\" ignored: port numbers above " + std::to_string(kHighestOverrideNumber) +
                 " are not used");
   }
   overrides_[value] = path;

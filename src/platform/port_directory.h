@@ -45,9 +45,9 @@ class PortDirectory {
   static constexpr int kHighestLinkNumber = 256;
 
   // "COMn=PATH", COM in any case, n decimal digits only, PATH not empty. Later overrides of the
-  // same number replace earlier ones. On a rejected or ignored spec returns false and, when
+  // same number replace earlier ones. On a rejected or ignored text returns false and, when
   // `error` is given, tells why in a line the caller can print.
-  bool AddOverride(const std::string& spec, std::string* error = nullptr);
+  bool AddOverride(const std::string& text, std::string* error = nullptr);
 
   // A comma-separated list of overrides (the KX7_PORTS variable; null or empty adds nothing).
   // Returns one message for each rejected entry.

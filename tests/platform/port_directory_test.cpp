@@ -124,13 +124,13 @@ TEST(PortDirectory, ScanningAMissingFolderFindsNothing) {
 }
 
 struct OverrideCase {
-  const char* spec;
+  const char* text;
   bool accepted;
   int number;
   const char* path;
 };
 
-void PrintTo(const OverrideCase& c, std::ostream* out) { *out << '"' << c.spec << '"'; }
+void PrintTo(const OverrideCase& c, std::ostream* out) { *out << '"' << c.text << '"'; }
 
 class OverrideTest : public ::testing::TestWithParam<OverrideCase> {};
 
@@ -138,7 +138,7 @@ TEST_P(OverrideTest, ParsesComNumberAndPath) {
   const OverrideCase& c = GetParam();
   PortDirectory directory;
   std::string error;
-  EXPECT_EQ(directory.AddOverride(c.spec, &error), c.accepted);
+  EXPECT_EQ(directory.AddOverride(c.text, &error), c.accepted);
   if (c.accepted) {
     EXPECT_TRUE(error.empty());
     ASSERT_EQ(directory.Ports().size(), 1u);
@@ -151,7 +151,7 @@ TEST_P(OverrideTest, ParsesComNumberAndPath) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Specs, OverrideTest,
+    Overrides, OverrideTest,
     ::testing::Values(OverrideCase{"COM3=/dev/pts/4", true, 3, "/dev/pts/4"},
                       OverrideCase{"com3=/dev/pts/4", true, 3, "/dev/pts/4"},
                       OverrideCase{"CoM12=/dev/ttyUSB0", true, 12, "/dev/ttyUSB0"},
