@@ -14,26 +14,23 @@
 
 namespace {
 
-constexpr const char* kUsage =
+constexpr const char* kUsageHead =
     "usage: kx7cli [options] COMMAND\n"
     "\n"
     "options:\n"
-    "  --port COMn=PATH   show the device PATH as COM port n (repeatable);\n"
-    "                     KX7_PORTS=\"COM3=/dev/pts/4,COM5=/dev/ttyUSB0\" does the same\n"
-    "  --emulate FAMILY[,SETTINGS]\n"
-    "                     serve an emulated controller of FAMILY (kx7emu --list shows them) on a\n"
-    "                     pseudo-terminal, with its own speed and framing SETTINGS (\"19200,N,8,1\";\n"
-    "                     default the family's); on a pseudo-terminal only speed and stop bits count\n"
-    "  --emulate-port COMn\n"
-    "                     the COM port the emulated controller appears as (default COM1)\n"
-    "  --help             this text\n"
-    "  --version          the program's version\n"
+    "  --port COMn=PATH      show the device PATH as COM port n (repeatable);\n"
+    "                        KX7_PORTS=\"COM3=/dev/pts/4,COM5=/dev/ttyUSB0\" does the same\n";
+constexpr const char* kUsageRest =
+    "  --help                this text\n"
+    "  --version             the program's version\n"
     "\n"
     "commands:\n"
-    "  ports              list the serial ports as the Port menu shows them: COM number, device,\n"
-    "                     and \"Bluetooth\" for Bluetooth ports\n"
+    "  ports                 list the serial ports as the Port menu shows them: COM number, device,\n"
+    "                        and \"Bluetooth\" for Bluetooth ports\n"
     "\n"
     "exit codes: 0 done, 1 no pseudo-terminal for --emulate, 2 bad usage\n";
+
+std::string Usage() { return std::string(kUsageHead) + kx7::kEmulateOptionsHelp + kUsageRest; }
 
 int ListPorts(const kx7::PortDirectory& ports) {
   for (const kx7::PortEntry& entry : ports.Ports()) {
@@ -50,7 +47,7 @@ int main(int argc, char** argv) {
   for (const std::string& error : options.errors) std::fprintf(stderr, "kx7cli: %s\n", error.c_str());
   if (!options.errors.empty()) return 2;
   if (options.help) {
-    std::fputs(kUsage, stdout);
+    std::fputs(Usage().c_str(), stdout);
     return 0;
   }
   if (options.screenshotFile) {
@@ -91,7 +88,7 @@ int main(int argc, char** argv) {
   }
   ports.Scan();
   if (arguments.empty()) {
-    std::fputs(kUsage, stderr);
+    std::fputs(Usage().c_str(), stderr);
     return 2;
   }
   const std::string& command = arguments[0];

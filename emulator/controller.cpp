@@ -282,6 +282,12 @@ void EmulatedController::CatchUp(std::uint64_t nowMs) {
 void EmulatedController::Receive(const std::uint8_t* bytes, std::size_t count, std::uint64_t nowMs) {
   CatchUp(nowMs);
   if (bytes == nullptr) return;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (bytes[i] != CommandFramer::kPollByte) {
+      heardHost_ = true;
+      hostByteMs_ = nowMs_;
+    }
+  }
   for (std::size_t i = 0; i < count && !offline_; ++i) {
     if (passThrough_ != Target::kNone)
       PushPassThrough(bytes[i]);
@@ -305,7 +311,13 @@ std::uint64_t EmulatedController::NextEventMs() const {
   std::uint64_t next = kNever;
   if (!output_.empty()) next = std::max(output_.front().dueMs, nowMs_);
   if (offline_) next = std::min(next, offlineUntilMs_);
-  if (generator_ && !offline_) next = std::min(next, generator_->NextEventMs());
+  if (generator_ && !offline_) {
+    if (HandsOff()) {
+      if (heardHost_) next = std::min(next, hostByteMs_ + options_.handsOffMs);
+    } else {
+      next = std::min(next, generator_->NextEventMs());
+    }
+  }
   return next;
 }
 
@@ -324,8 +336,13 @@ std::vector<std::uint8_t> EmulatedController::TakeOutput() {
   return out;
 }
 
+bool EmulatedController::HandsOff() const {
+  return options_.handsOffMs != 0 && (!heardHost_ || nowMs_ < hostByteMs_ + options_.handsOffMs);
+}
+
 void EmulatedController::UpdateQuiet() {
-  const bool quiet = offline_ || passThrough_ != Target::kNone || host_.awaiting != Awaiting::kNothing;
+  const bool quiet =
+      offline_ || passThrough_ != Target::kNone || host_.awaiting != Awaiting::kNothing || HandsOff();
   if (quiet == quiet_) return;
   quiet_ = quiet;
   if (generator_) generator_->SetQuiet(quiet);

@@ -129,6 +129,7 @@ class EmulatedController : public EmulatedDevice {
   void ChangeLineAfterOutput(const LineSettings& line);
   LineSettings LatestLine() const;  // the line once every queued change has taken effect
   void UpdateQuiet();
+  bool HandsOff() const;  // the touch side waits for the host to fall silent
 
   FamilyProfile profile_;
   ControllerOptions options_;
@@ -158,6 +159,8 @@ class EmulatedController : public EmulatedDevice {
   std::deque<OutputSegment> output_;
   std::unique_ptr<ReportGenerator> generator_;
   bool quiet_ = false;
+  bool heardHost_ = false;       // a byte other than the poll byte has arrived
+  std::uint64_t hostByteMs_ = 0;  // when the last one arrived
 };
 
 }  // namespace kx7::emu

@@ -7,6 +7,8 @@
 #include "emulated_device.h"
 #include "family_profile.h"
 #include "simple_lines.h"
+#include "touch_profile.h"
+#include "touch_report_generator.h"
 
 namespace kx7::emu {
 
@@ -20,7 +22,8 @@ const std::vector<std::string>& FamilyNames() {
   return names;
 }
 
-std::unique_ptr<EmulatedDevice> CreateDevice(const std::string& family, const std::string& settings) {
+std::unique_ptr<EmulatedDevice> CreateDevice(const std::string& family, const std::string& settings,
+                                             bool ownTouches) {
   std::optional<LineSettings> line;
   if (!settings.empty()) {
     line = ParseLineSettings(settings);
@@ -30,7 +33,13 @@ std::unique_ptr<EmulatedDevice> CreateDevice(const std::string& family, const st
   if (family == "echo") return std::make_unique<EchoLine>(line.value_or(LineSettings{}));
   ControllerOptions options;
   options.line = line;
-  return EmulatedController::ForFamily(family, options);
+  if (ownTouches) options.handsOffMs = kHandsOffMs;
+  std::unique_ptr<EmulatedController> controller = EmulatedController::ForFamily(family, options);
+  if (controller) {
+    controller->SetReportGenerator(
+        std::make_unique<TouchReportGenerator>(TouchConfigFor(controller->Profile(), ownTouches)));
+  }
+  return controller;
 }
 
 }  // namespace kx7::emu

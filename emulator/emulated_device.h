@@ -49,6 +49,12 @@ const std::vector<std::string>& FamilyNames();
 
 // A device for a family name ("cedar-gen4", ..., "silent", "echo") with its own line settings
 // (empty: the family's default). Nothing when the name or the settings are unknown.
-std::unique_ptr<EmulatedDevice> CreateDevice(const std::string& family, const std::string& settings = "");
+// A controller comes with its touch side; with `ownTouches` a person's hand strokes the screen
+// now and then once the host has fallen silent (see ControllerOptions::handsOffMs).
+std::unique_ptr<EmulatedDevice> CreateDevice(const std::string& family, const std::string& settings = "",
+                                             bool ownTouches = true);
+
+// How long the hand of an emulated controller keeps off the screen after the host last sent.
+inline constexpr std::uint64_t kHandsOffMs = 3000;
 
 }  // namespace kx7::emu

@@ -152,6 +152,10 @@ struct ControllerOptions {
   std::optional<std::string> boardLetters;     // Linden/Poplar: any of "P", "A", "R", "O"
   std::optional<DropOffTimes> dropOff;
   std::uint64_t replyDelayMs = 0;  // replies leave this long after the command
+  // A person's hand, not a test script: no reports until the host has sent something and then
+  // kept silent for this long, so touches do not cut into a search or a command exchange (the
+  // poll byte does not count). 0: reports flow whenever the touch side has them.
+  std::uint64_t handsOffMs = 0;
 };
 
 // The family names in the order `kx7emu --list` shows them (controllers only).

@@ -32,7 +32,9 @@ constexpr const char* kUsage =
     "                       with \"silent\" (never answers) and \"echo\" (returns every byte)\n"
     "  --settings SETTINGS  the controller's own speed and framing, \"19200,N,8,1\" (baud, parity\n"
     "                       N/E/O/M/S, data bits, stop bits); default: the family's\n"
-    "  --no-touch           no touches of the controller's own\n"
+    "  --no-touch           no touches of the controller's own; without it a hand strokes the\n"
+    "                       screen now and then, starting 3 s after the host last sent anything\n"
+    "                       (so touches do not cut into a search or a command)\n"
     "  --list               the family names, one a line\n"
     "  --help               this text\n"
     "\n"
@@ -97,13 +99,8 @@ int main(int argc, char** argv) {
   if (!settings.empty() && !kx7::emu::ParseLineSettings(settings)) {
     return Usage(("\"" + settings + "\" is not BAUD,PARITY,DATABITS,STOPBITS").c_str());
   }
-  std::unique_ptr<kx7::emu::EmulatedDevice> device = kx7::emu::CreateDevice(family, settings);
+  std::unique_ptr<kx7::emu::EmulatedDevice> device = kx7::emu::CreateDevice(family, settings, !noTouch);
   if (!device) return Usage(("this build cannot make a \"" + family + "\" device").c_str());
-  if (noTouch) {
-    // The factory makes controllers without a touch source of their own so far, so there is
-    // nothing to switch off yet; say so rather than pretend.
-    std::fprintf(stderr, "kx7emu: --no-touch: this build's controllers make no touches of their own anyway\n");
-  }
   const std::string line = device->Line().ToString();
 
   // The serving thread inherits the blocked signals; this thread takes them with sigwait, so the

@@ -31,7 +31,9 @@ std::string FrontEndUsage(const char* programName) {
   text +=
       "options:\n"
       "  --port COMn=PATH      map COM port n to a device (repeatable); also KX7_PORTS=\"COM3=/dev/pts/4,...\"\n"
-      "  --screenshot FILE[,MS]  save a picture of the main window after MS milliseconds (default 3000), then close\n"
+      "  --screenshot FILE[,MS]  save a picture of the main window after MS milliseconds (default 3000), then close\n";
+  text += kEmulateOptionsHelp;
+  text +=
       "  --help                this text\n\n"
       "switches:\n";
   for (const HelpLine& line : CommandLineHelpLines()) {

@@ -36,4 +36,12 @@ inline constexpr const char* kVersionString = "7.13.0.135";
 // What `kx7sdu --help` prints: this program's own options and the classic switches.
 std::string FrontEndUsage(const char* programName);
 
+// The lines of "--emulate" and "--emulate-port", the same in every front end's usage.
+inline constexpr const char* kEmulateOptionsHelp =
+    "  --emulate FAMILY[,SETTINGS]\n"
+    "                        serve an emulated controller of FAMILY (kx7emu --list shows them) on a\n"
+    "                        pseudo-terminal, with its own speed and framing SETTINGS (\"19200,N,8,1\";\n"
+    "                        default the family's); on a pseudo-terminal only speed and stop bits count\n"
+    "  --emulate-port COMn   the COM port the emulated controller appears as (default COM1)\n";
+
 }  // namespace kx7
