@@ -36,6 +36,7 @@ CMainFrame::CMainFrame(MessageLoop& loop, UiHost& ui, PortDirectory& ports, cons
 }
 
 CMainFrame::~CMainFrame() {
+  while (!subsystems_.empty()) subsystems_.pop_back();
   deviceWatcher_.Stop();
   for (auto& port : serialPorts) port->ClosePort();
 }
@@ -330,6 +331,7 @@ void CMainFrame::OnConnectRequest(std::uint32_t flags, LParam restart) {
   }
   if (searchRunning && searchRunning()) return;
   if (restart != 0) {
+    // The search scans the USB devices itself when it is asked to restart.
     LinkKind = link::kClosed;
     if (settings.ScannerPort == kUsbScannerDialog) settings.ScannerPort = 0;
     if (settings.ScannerPort >= 1 && settings.ScannerPort <= 16) {
@@ -343,7 +345,7 @@ void CMainFrame::OnConnectRequest(std::uint32_t flags, LParam restart) {
     RegisterForDeviceNotifications();
   }
   if (startSearch) {
-    startSearch(flags);
+    startSearch(flags, restart != 0);
   } else if (startup.download) {
     // Nothing can be found without a search: the download job ends as "not found".
     exitCode = 1;

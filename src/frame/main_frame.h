@@ -127,8 +127,9 @@ class CMainFrame : public Window, public SerialPortHost {
   // The parts of a link the driver and HID layers own; they install these.
   std::function<void(int linkKind)> closeUsbLink;
   std::function<bool()> usbDevicePresent;
-  // The search of the start-up request; without it no controller is looked for.
-  std::function<void(std::uint32_t flags)> startSearch;
+  // The search of a find request (0x800E); `restart` is its lParam. Without it no controller is
+  // looked for.
+  std::function<void(std::uint32_t flags, bool restart)> startSearch;
   std::function<bool()> searchRunning;
   std::function<bool()> connectBirch2Usb;
   // The reply time-out (timer 2) and HID polling (timer 41) belong to their layers.
@@ -155,6 +156,9 @@ class CMainFrame : public Window, public SerialPortHost {
   // True while the draw window in slot 0 is the full-screen one.
   bool drawIsFullScreen = false;
   bool Closed() const { return closed_; }
+  // The subsystems that live as long as the frame (the controller protocol, later the tools);
+  // destroyed first and in reverse order when the frame goes.
+  void AddSubsystem(std::shared_ptr<void> subsystem) { subsystems_.push_back(std::move(subsystem)); }
 
   // --- Terminal --------------------------------------------------------------------------
   void EchoToTerminal(const std::string& text);
@@ -236,6 +240,7 @@ class CMainFrame : public Window, public SerialPortHost {
   Delayed postWhenLinked_;
   DeviceWatcher deviceWatcher_;
   bool closed_ = false;
+  std::vector<std::shared_ptr<void>> subsystems_;
 };
 
 }  // namespace kx7

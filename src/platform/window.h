@@ -18,6 +18,8 @@ class Window {
   MessageLoop& Loop() const { return loop_; }
 
   virtual LResult OnMessage(MessageId message, WParam wParam, LParam lParam) = 0;
+  // The name a user interface picks this window's view by ("ControllerInfo"); none by default.
+  virtual const char* ViewKind() const { return nullptr; }
 
   void Post(MessageId message, WParam wParam = 0, LParam lParam = 0) { loop_.Post(id_, message, wParam, lParam); }
   void SetTimer(std::uint32_t timerId, std::uint32_t periodMs) { loop_.SetTimer(id_, timerId, periodMs); }

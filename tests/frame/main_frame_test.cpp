@@ -165,7 +165,7 @@ TEST_F(MainFrameTest, StartupRequestFollowsTheSwitchesAndSettings) {
     environment.settingsFolder = folder_.string();
     CMainFrame frame(loop_, ui, ports_, ParseStartupFlags(c.switches), environment);
     std::vector<std::uint32_t> searches;
-    frame.startSearch = [&](std::uint32_t flags) { searches.push_back(flags); };
+    frame.startSearch = [&](std::uint32_t flags, bool) { searches.push_back(flags); };
     for (const std::string& text : c.messages) ui.ExpectMessage(text, Answer::kOk);
     frame.Create();
     loop_.RunPending();
@@ -318,7 +318,7 @@ TEST_F(MainFrameTest, PlugEventsOfKnownControllersStartTheDelayedConnect) {
     frame.SetListener(slot::kTerminal, terminal.Id());
     frame.terminalEcho = &echo;
     std::vector<std::uint32_t> searches;
-    frame.startSearch = [&](std::uint32_t flags) { searches.push_back(flags); };
+    frame.startSearch = [&](std::uint32_t flags, bool) { searches.push_back(flags); };
 
     DeviceChange unknown;
     unknown.vendor = 0x1234;

@@ -1,0 +1,128 @@
+// The one layer through which every tool talks to the connected controller: frames commands,
+// routes them over the open link, collects the reply to the command in progress (listener slot 6
+// and the reply timer), and offers the composite exchanges the tools are built from: wait for an
+// acknowledgement, read and write parameter blocks and numbered parameters, pass-through to the
+// second processor, and purging the link. Runs on the user-interface thread, in the main frame.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "frame/main_frame.h"
+#include "proto/reply_collector.h"
+
+namespace kx7 {
+
+using ReplyBytes = std::vector<std::uint8_t>;
+
+class CommandChannel : public ByteCollector {
+ public:
+  // Installs itself in the frame: the reply collector of slot 6, the reply timer, the 0x801B
+  // byte sender and the pass-through exit of CloseLink.
+  explicit CommandChannel(CMainFrame& frame);
+  ~CommandChannel() override;
+  CommandChannel(const CommandChannel&) = delete;
+  CommandChannel& operator=(const CommandChannel&) = delete;
+
+  CMainFrame& Frame() const { return frame_; }
+
+  // --- Sending -------------------------------------------------------------------------------
+  // SOH, the text, CR, as one buffer.
+  void SendCommand(const std::string& text);
+  // In pieces of 128 bytes through the output routing, each echoed to the terminal.
+  void SendBytes(const std::uint8_t* bytes, std::size_t count);
+  void SendBytes(const std::string& bytes);
+  void SendByte(std::uint8_t byte);
+
+  // --- Replies -------------------------------------------------------------------------------
+  // Waits (dispatching messages) for the reply; empty when a reply is already awaited or the
+  // program is closing.
+  ReplyBytes Transact(std::size_t expectedLength, std::uint32_t flags);
+  // Starts collecting and returns; `message` goes to `notify` when the reply completes or times out.
+  void BeginReply(WindowId notify, MessageId message, std::size_t expectedLength, std::uint32_t flags);
+  // True exactly for SOH "0" CR.
+  bool WaitOk();
+  bool ReplyBusy() const;
+  // The reply collected last (what an asynchronous waiter reads when notified).
+  const ReplyBytes& Reply() const { return collector_.Reply(); }
+  bool HighBitSeen() const { return collector_.HighBitSeen(); }
+  // A reply that times out also closes this window (the progress window of a reboot or restore).
+  WindowId progressWindow = kNoWindow;
+
+  void ClearLink();
+
+  // --- Parameter blocks and parameters -------------------------------------------------------
+  // Reads block n into `block`; "Block Read Failed" and false on any failure.
+  bool ReadBlock(int number, std::vector<std::uint8_t>& block);
+  // Reads block n into the frame's own copy (Blocks()).
+  bool ReadBlock(int number);
+  // Writes block n (for the Rowan/Cedar Block1 the checksum is stored in it first); "Write
+  // Failed" and false on a failure.
+  bool WriteBlock(int number, std::vector<std::uint8_t>& block, bool noWait = false);
+  const std::vector<std::uint8_t>& Blocks(int number) const { return blocks_.at(static_cast<std::size_t>(number)); }
+  char LastBlockStatus() const { return lastBlockStatus_; }
+
+  // "W%03d", OK, the value in `width` bits (0: as many hex digits as it needs), OK.
+  bool WriteParameter(int number, std::uint32_t value, int width);
+  // "Q%03d" and its reply (SOH, hex digits, CR); nothing when the reply is not that or holds "?".
+  std::optional<std::uint32_t> QueryParameter(int number, std::size_t expectedLength = 10);
+  // "W%03d", OK, the value text as typed and CR, OK. False when the first acknowledgement did
+  // not come; `secondOk` says whether the second one did.
+  bool WriteParameterText(int number, const std::string& valueText, bool& secondOk);
+
+  // --- Pass-through --------------------------------------------------------------------------
+  // Target 'D' (the second processor) or 'L' (its loader). False when the controller refused.
+  bool EnterPassThrough(char target);
+  void ExitPassThrough();
+  // The port settings pass-through goes back to.
+  std::string rememberedSettings = "9600,N,8,1";
+
+  // --- Routes of the driver and HID links (their layers install them) ------------------------
+  std::function<void(const std::uint8_t*, std::size_t)> hidPassThroughSend;  // pass-through reports
+  std::function<void(std::uint8_t)> hidByteSend;                             // one-byte report
+  std::function<void(const std::uint8_t*, std::size_t)> driverPassThroughSend;
+  std::function<void(const std::uint8_t*, std::size_t)> driverWrite;  // links 257 and 258
+  std::function<bool(char target)> hidEnterPassThrough;
+  std::function<void()> hidExitPassThrough;
+  std::function<bool(char target)> driverEnterPassThrough;
+  std::function<void()> driverExitPassThrough;
+  // Block reads and writes by device requests and HID reports; without them those links fail.
+  std::function<bool(int number, std::vector<std::uint8_t>& block)> linkReadBlock;
+  std::function<bool(int number, const std::vector<std::uint8_t>& block)> linkWriteBlock;
+
+  // ByteCollector: slot 6.
+  void OnByte(std::uint8_t byte) override;
+
+ private:
+  void OnReplyTimeOut();
+  void CompleteReply();
+  void RoutePiece(const std::uint8_t* bytes, std::size_t count);
+  void WriteToLink(const std::uint8_t* bytes, std::size_t count);
+  bool CommandSetReadBlock(int number, std::vector<std::uint8_t>& block);
+  bool CommandSetWriteBlock(int number, std::vector<std::uint8_t>& block, bool noWait);
+  bool DriverPassThroughVariant() const;
+  bool ReopenPort(const std::string& settings);
+
+  CMainFrame& frame_;
+  ReplyCollector collector_;
+  WindowId notifyWindow_ = kNoWindow;
+  MessageId notifyMessage_ = 0;
+  char lastBlockStatus_ = 0;
+  std::array<std::vector<std::uint8_t>, 11> blocks_;
+};
+
+// XORs the first (length - 2) / 2 little-endian words and compares them with the word after them;
+// on a mismatch the computed value is stored there and the check is false.
+bool BlockChecksum(std::vector<std::uint8_t>& block, std::size_t length);
+
+// Upper-case hexadecimal pairs of the bytes.
+std::string HexPairs(const std::vector<std::uint8_t>& bytes);
+// The bytes of hexadecimal pairs (either case); nothing when a character is not a digit or the
+// count is odd.
+std::optional<std::vector<std::uint8_t>> ParseHexPairs(const std::string& text);
+
+}  // namespace kx7

@@ -1,0 +1,31 @@
+// The controller protocol as one piece that lives with the main frame: the command channel, the
+// Controller Info window, identification, the Type menu and Find Controller, wired into the frame.
+#pragma once
+
+#include <memory>
+
+#include "frame/main_frame.h"
+#include "proto/command_channel.h"
+#include "proto/controller_finder.h"
+#include "proto/controller_identifier.h"
+#include "proto/controller_info_window.h"
+#include "proto/type_menu.h"
+
+namespace kx7 {
+
+struct ControllerProtocol {
+  explicit ControllerProtocol(CMainFrame& frame);
+  ControllerProtocol(const ControllerProtocol&) = delete;
+  ControllerProtocol& operator=(const ControllerProtocol&) = delete;
+
+  CommandChannel channel;
+  ControllerInfoWindow info;
+  ControllerIdentifier identifier;
+  ControllerFinder finder;
+  TypeMenu typeMenu;
+};
+
+// Makes the protocol for the frame and hands it to the frame, which keeps it as long as it lives.
+ControllerProtocol& InstallControllerProtocol(CMainFrame& frame);
+
+}  // namespace kx7

@@ -1,0 +1,160 @@
+// The controller protocol's own numbers and texts: reply flags and time-outs, the type groups the
+// protocol asks about, the serial settings Find Controller tries, and the messages it shows.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "frame/frame_constants.h"
+
+namespace kx7 {
+
+// How the reply collector knows a reply is complete, and which time-out applies.
+namespace reply {
+inline constexpr std::uint32_t kFixedLength = 0x001;  // complete at the expected length; NUL kept; SOH "1" CR ends it
+inline constexpr std::uint32_t kLongWait = 0x002;     // 5000 ms serial, 7000 ms other links
+inline constexpr std::uint32_t kThreeLines = 0x004;   // complete at the third CR
+inline constexpr std::uint32_t kTwoLines = 0x008;     // complete at the second CR
+inline constexpr std::uint32_t kWait10s = 0x020;
+inline constexpr std::uint32_t kRaw = 0x040;  // every byte as received, complete only at the expected length
+inline constexpr std::uint32_t kShortWait = 0x080;  // 250 ms
+inline constexpr std::uint32_t kWait20s = 0x100;
+inline constexpr std::uint32_t kEndOnZ = 0x200;  // a "Z" (an echoed ping) completes it too
+// Flags that only choose the time-out: a reply with no other flag is one line.
+inline constexpr std::uint32_t kTimeOutOnly = kLongWait | kWait10s | kShortWait | kWait20s;
+
+inline constexpr std::uint32_t kWait10sMs = 10000;
+inline constexpr std::uint32_t kWait20sMs = 20000;
+inline constexpr std::uint32_t kShortWaitMs = 250;
+inline constexpr std::uint32_t kLongWaitSerialMs = 5000;
+inline constexpr std::uint32_t kLongWaitOtherMs = 7000;
+inline constexpr std::uint32_t kSerialMs = 1000;
+inline constexpr std::uint32_t kOtherMs = 3000;
+}  // namespace reply
+
+inline constexpr std::uint8_t kSoh = 0x01;
+inline constexpr std::uint8_t kCr = 0x0D;
+inline constexpr std::uint8_t kDle = 0x10;
+inline constexpr std::uint8_t kEot = 0x04;
+// Sends are cut into pieces of this many bytes.
+inline constexpr std::size_t kSendPieceBytes = 128;
+// ClearLink's two pauses.
+inline constexpr std::uint32_t kClearFirstPauseMs = 100;
+inline constexpr std::uint32_t kClearSecondPauseMs = 200;
+
+// Controller types the protocol tells apart (their names are in controller_type_names).
+namespace type {
+inline constexpr std::uint32_t kHazel3 = 32852;
+inline constexpr std::uint32_t kGeneric = kTypeGeneric;
+inline constexpr std::uint32_t kBirchRom = 32856;
+inline constexpr std::uint32_t kJuniper = 32857;
+inline constexpr std::uint32_t kHawthorn = 32858;  // OEM Linden and Poplar boards
+inline constexpr std::uint32_t kBirch = 32861;
+inline constexpr std::uint32_t kHazel2d = 32862;
+inline constexpr std::uint32_t kAspen4 = 32863;
+inline constexpr std::uint32_t kBirchPen = 32864;
+inline constexpr std::uint32_t kBirchUsb = 32865;
+inline constexpr std::uint32_t kBirchUsbRom = 32866;
+inline constexpr std::uint32_t kUsb1 = 32867;
+inline constexpr std::uint32_t kResistive4Wire = 32868;
+inline constexpr std::uint32_t kResistive4WireUsb = 32869;
+inline constexpr std::uint32_t kResistive5Wire = 32870;
+inline constexpr std::uint32_t kResistive5WireUsb = 32871;
+inline constexpr std::uint32_t kRowanGen2 = 32872;  // the serial Cedar GEN2
+inline constexpr std::uint32_t kRowanUsbGen2 = 32873;
+inline constexpr std::uint32_t kBirch2Hid = 32874;
+inline constexpr std::uint32_t kRowanGen3 = 32875;  // the serial Cedar GEN3
+inline constexpr std::uint32_t kRowanUsbGen3 = 32876;
+inline constexpr std::uint32_t kLarchUsb0500 = 32878;
+inline constexpr std::uint32_t kLarch = 32879;
+inline constexpr std::uint32_t kMaple = 32880;
+inline constexpr std::uint32_t kLarchUsb = 32881;
+inline constexpr std::uint32_t kCedarGen4 = 32882;
+inline constexpr std::uint32_t kRowanGen4 = 32883;
+inline constexpr std::uint32_t kTouchInputFirst = 32884;
+inline constexpr std::uint32_t kTouchInputLast = 32888;
+}  // namespace type
+
+inline bool IsRowanCedar(std::uint32_t t) {
+  return t == type::kRowanGen2 || t == type::kRowanUsbGen2 || t == type::kRowanGen3 || t == type::kRowanUsbGen3 ||
+         t == type::kCedarGen4 || t == type::kRowanGen4;
+}
+inline bool IsSerialRowanCedar(std::uint32_t t) {
+  return t == type::kRowanGen2 || t == type::kRowanGen3 || t == type::kCedarGen4;
+}
+inline bool IsUsbRowanCedar(std::uint32_t t) {
+  return t == type::kRowanUsbGen2 || t == type::kRowanUsbGen3 || t == type::kRowanGen4;
+}
+
+// Feature bits of ControllerFeatures.
+namespace feature {
+inline constexpr std::uint32_t kQuince = 0x1;
+inline constexpr std::uint32_t kApac = 0x2;
+inline constexpr std::uint32_t kPen = 0x4;
+inline constexpr std::uint32_t kResistive = 0x8;
+inline constexpr std::uint32_t kBirchFamily = 0x10;
+inline constexpr std::uint32_t kFourWire = 0x20;
+inline constexpr std::uint32_t kRevC = 0x40;
+inline constexpr std::uint32_t kHaptic = 0x100;
+inline constexpr std::uint32_t kDriverPassThrough = 0x200;
+inline constexpr std::uint32_t kHaptic2 = 0x400;
+inline constexpr std::uint32_t kLarchMultitouch = 0x800;
+inline constexpr std::uint32_t kMultiContact = 0x1000;
+inline constexpr std::uint32_t kLarchModelSpruce = 0x4000;
+inline constexpr std::uint32_t kLarchModelSequoia = 0x80000;
+inline constexpr std::uint32_t kLarchPen = 0x200000;
+}  // namespace feature
+
+// The settings Find Controller tries on each port, in order; the first keeps the port's own.
+inline constexpr int kSearchSettingsCount = 57;
+inline constexpr std::array<const char*, kSearchSettingsCount> kSearchSettings = {
+    "Existing",     "9600,N,8,1",   "9600,N,7,2",   "19200,N,8,1",  "19200,N,7,2",  "4800,N,8,1",
+    "4800,N,7,2",   "2400,N,8,1",   "2400,N,7,2",   "1200,N,8,1",   "1200,N,7,2",   "115200,N,8,1",
+    "115200,N,7,2", "9600,O,8,1",   "9600,E,8,1",   "9600,O,7,1",   "9600,E,7,1",   "4800,O,8,1",
+    "4800,E,8,1",   "4800,O,7,1",   "4800,E,7,1",   "2400,O,8,1",   "2400,E,8,1",   "2400,O,7,1",
+    "2400,E,7,1",   "1200,O,8,1",   "1200,E,8,1",   "1200,O,7,1",   "1200,E,7,1",   "19200,O,8,1",
+    "19200,E,8,1",  "19200,O,7,1",  "19200,E,7,1",  "38400,N,8,1",  "38400,N,7,2",  "38400,O,8,1",
+    "38400,E,8,1",  "38400,O,7,1",  "38400,E,7,1",  "57600,N,8,1",  "57600,N,7,2",  "57600,O,8,1",
+    "57600,E,8,1",  "57600,O,7,1",  "57600,E,7,1",  "300,N,8,1",    "300,N,7,2",    "300,O,8,1",
+    "300,E,8,1",    "300,O,7,1",    "300,E,7,1",    "600,N,8,1",    "600,N,7,2",    "600,O,8,1",
+    "600,E,8,1",    "600,O,7,1",    "600,E,7,1"};
+inline constexpr const char* kDefaultPortSettings = "9600,N,8,1";
+inline constexpr const char* kPassThroughPortSettings = "115200,N,8,1";
+
+// Find request flags (message 0x800E).
+namespace find {
+inline constexpr std::uint32_t kRetry = 0x01;
+inline constexpr std::uint32_t kHideAfter = 0x02;
+inline constexpr std::uint32_t kStopAfterHid = 0x04;
+inline constexpr std::uint32_t kShowWindow = 0x08;
+inline constexpr std::uint32_t kBirchUsbDirect = 0x10;
+inline constexpr std::uint32_t kWaitAfterFoundMs = 200;
+inline constexpr std::uint32_t kRivetwareSettleMs = 200;
+inline constexpr std::uint32_t kConnectFailPauseMs = 250;
+}  // namespace find
+
+namespace text {
+inline constexpr const char* kBlockReadFailed = "Block Read Failed";
+inline constexpr const char* kWriteFailed = "Write Failed";
+inline constexpr const char* kInvalidOrNoReply = "Invalid or no reply";
+inline constexpr const char* kInvalidResponse = "Invalid Response";
+inline constexpr const char* kErrorWritingParameter = "Error writing parameter";
+inline constexpr const char* kErrorWritingParameters = "Error writing parameter(s)";
+inline constexpr const char* kClearing = "Clearing";
+inline constexpr const char* kCantFindController = "Can't Find Controller";
+inline constexpr const char* kCantConnectToController = "Can't Connect to Controller";
+inline constexpr const char* kSearching = "Searching";
+inline constexpr const char* kFound = "Found";
+inline constexpr const char* kFindCanceled = "Find Canceled\r";
+inline constexpr const char* kTryingKxDriver = "Trying KXDriver\r";
+inline constexpr const char* kTryingRvDriver = "Trying RVDriver\r";
+inline constexpr const char* kKx7Lists = "KX7 lists %d controllers\r";
+inline constexpr const char* kCountedHidOne = "Counted %d HID controller\r";
+inline constexpr const char* kCountedHidMany = "Counted %d HID controllers\r";
+inline constexpr const char* kPing = "Ping ";
+inline constexpr const char* kControllerInfoTitle = "Controller Info";
+inline constexpr const char* kInfoErrorsPlaceholder = "ROM RAM PWM HDW BLK1 BLK2 BLK4";
+}  // namespace text
+
+}  // namespace kx7
