@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "app/command_line_help.h"
+#include "proto/controller_protocol.h"
 
 namespace kx7 {
 
@@ -36,6 +37,7 @@ bool CDiagnosticApp::InitInstance(std::vector<std::string> arguments, std::ostre
 std::unique_ptr<CMainFrame> CDiagnosticApp::CreateMainFrame(MessageLoop& loop, UiHost& ui,
                                                             const CMainFrame::Environment& environment) {
   auto frame = std::make_unique<CMainFrame>(loop, ui, ports, flags, environment);
+  InstallControllerProtocol(*frame);
   frame->Create();
   return frame;
 }

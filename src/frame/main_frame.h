@@ -28,6 +28,8 @@
 
 namespace kx7 {
 
+struct ControllerProtocol;
+
 // Enabled and checked state of a command, as the menus and toolbars show it.
 struct CommandState {
   bool enabled = false;
@@ -159,6 +161,8 @@ class CMainFrame : public Window, public SerialPortHost {
   // The subsystems that live as long as the frame (the controller protocol, later the tools);
   // destroyed first and in reverse order when the frame goes.
   void AddSubsystem(std::shared_ptr<void> subsystem) { subsystems_.push_back(std::move(subsystem)); }
+  // The controller protocol, once installed (it is one of the subsystems).
+  ControllerProtocol* protocol = nullptr;
 
   // --- Terminal --------------------------------------------------------------------------
   void EchoToTerminal(const std::string& text);

@@ -27,5 +27,7 @@ struct ControllerProtocol {
 
 // Makes the protocol for the frame and hands it to the frame, which keeps it as long as it lives.
 ControllerProtocol& InstallControllerProtocol(CMainFrame& frame);
+// The protocol installed in the frame, or nullptr.
+ControllerProtocol* ProtocolOf(CMainFrame& frame);
 
 }  // namespace kx7

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "proto/command_channel.h"
 #include "proto/controller_finder.h"
@@ -20,6 +21,10 @@ class TypeMenu {
 
   // The features a type chosen by hand starts with; false for the ids only identification sets.
   static bool FeaturesOfChosenType(std::uint32_t type, std::uint32_t& features);
+
+  // The pen and finger flags on the USB driver links and the HID controllers that take them as
+  // commands (installed by those layers).
+  std::function<void(std::uint32_t penMode)> setPenModeOnUsb;
 
  private:
   void SetPenMode(std::uint32_t mode);

@@ -1,0 +1,22 @@
+#include "proto/controller_protocol.h"
+
+namespace kx7 {
+
+ControllerProtocol::ControllerProtocol(CMainFrame& frame)
+    : channel(frame),
+      info(frame.Loop(), frame.Ui()),
+      identifier(frame, channel, info),
+      finder(frame, channel, info, identifier),
+      typeMenu(frame, channel, info, identifier) {}
+
+ControllerProtocol& InstallControllerProtocol(CMainFrame& frame) {
+  auto protocol = std::make_shared<ControllerProtocol>(frame);
+  ControllerProtocol& installed = *protocol;
+  frame.AddSubsystem(protocol);
+  frame.protocol = &installed;
+  return installed;
+}
+
+ControllerProtocol* ProtocolOf(CMainFrame& frame) { return frame.protocol; }
+
+}  // namespace kx7
