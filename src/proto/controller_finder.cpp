@@ -233,7 +233,6 @@ int ControllerFinder::PingController(std::uint32_t flags) {
   const bool echo = (reply.size() == 2 && Contains(reply, 63, "\x01Z")) ||
                     (reply.size() > 2 && Contains(reply, 63, "\x01Z\r"));
   if (echo) {
-    channel_.ClearLink();
     frame_.CloseLink();
     return -1;
   }
@@ -257,7 +256,6 @@ int ControllerFinder::PingController(std::uint32_t flags) {
     FinishFind();
     return 1;
   }
-  channel_.ClearLink();
   frame_.CloseLink();
   return 0;
 }
