@@ -63,7 +63,8 @@ class ControllerFinder {
   void Run(std::uint32_t flags, bool restart);
   bool SerialScan(bool retry);
   void Fail();
-  bool Cancelled() const { return info_.Cancelled(); }
+  // The user closed the Controller Info window, or the program is closing.
+  bool Cancelled() const { return info_.Cancelled() || frame_.closing; }
   void Log(const std::string& text);
   bool OpenControllerPort(int number);
   void BuildPortAvailability();

@@ -33,7 +33,8 @@ class ControllerIdentifier {
   int MultiTouchMode = 0;
 
  private:
-  bool Cancelled() const { return info_.Cancelled(); }
+  // The user closed the Controller Info window, or the program is closing.
+  bool Cancelled() const { return info_.Cancelled() || frame_.closing; }
   ReplyBytes Ask(const std::string& command, std::size_t expectedLength, std::uint32_t flags);
   void CedarSteps(const IdentityDecision& decision, const std::string& statusPair);
   std::string PanelId();

@@ -127,6 +127,16 @@ TEST_F(FinderTest, ClosingTheInfoWindowCancelsQuietly) {
   EXPECT_FALSE(Protocol().info.Shown());
 }
 
+TEST_F(FinderTest, ClosingTheProgramEndsTheSearchWithoutAMessage) {
+  Attach(1, "silent");
+  CMainFrame& frame = Logging();
+  LateCloser closer(loop_, frame.Id(), 1000);
+  Find();
+  EXPECT_TRUE(frame.closing);
+  EXPECT_LT(Pings().size(), 8u);
+  EXPECT_TRUE(ui_.MessageTexts().empty()) << ui_.Report();
+}
+
 TEST_F(FinderTest, NothingAnywhereSaysCantFindController) {
   Attach(1, "silent");
   Logging();
