@@ -20,11 +20,13 @@
 #include "app/command_line_help.h"
 #include "app/diagnostic_app.h"
 #include "command_line_help_dialog.h"
+#include "controller_info_dialog.h"
 #include "emulator/pty_server.h"
 #include "main_window.h"
 #include "port_settings_dialog.h"
 #include "qt_message_loop.h"
 #include "qt_ui_host.h"
+#include "window_views.h"
 
 namespace {
 
@@ -83,6 +85,7 @@ int main(int argc, char** argv) {
   kx7::QtMessageLoop loop;
   kx7::QtUiHost ui;
   kx7::RegisterPortSettingsDialog();
+  kx7::RegisterControllerInfoView();
   kx7::RegisterCommandLineHelpDialog();
 
   kx7::CMainFrame::Environment environment;
@@ -97,7 +100,14 @@ int main(int argc, char** argv) {
   auto frame = app.CreateMainFrame(loop, ui, environment);
   kx7::MainWindow window(*frame);
   ui.SetParentWidget(&window);
-  ui.SetInvalidator([&window](kx7::WindowId) { QTimer::singleShot(0, &window, &kx7::MainWindow::RefreshFromFrame); });
+  // The core's windows get their views here; the frame itself is the main window.
+  kx7::WindowViews views(&window, window.MdiArea());
+  ui.SetWindowOpener(
+      [&views](kx7::Window& shown, const kx7::Placement& placement) { return views.Open(shown, placement); });
+  ui.SetWindowCloser([&views](kx7::Window& closed) { views.Close(closed); });
+  ui.SetInvalidator([&window, &views](kx7::WindowId id) {
+    if (!views.Invalidate(id)) QTimer::singleShot(0, &window, &kx7::MainWindow::RefreshFromFrame);
+  });
   frame->destroyWindow = [&] {
     window.AllowClose();
     window.close();
