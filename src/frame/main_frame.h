@@ -29,6 +29,8 @@
 namespace kx7 {
 
 struct ControllerProtocol;
+class LogFile;
+class CTerminalWnd;
 
 // Enabled and checked state of a command, as the menus and toolbars show it.
 struct CommandState {
@@ -163,6 +165,12 @@ class CMainFrame : public Window, public SerialPortHost {
   void AddSubsystem(std::shared_ptr<void> subsystem) { subsystems_.push_back(std::move(subsystem)); }
   // The controller protocol, once installed (it is one of the subsystems).
   ControllerProtocol* protocol = nullptr;
+  // The log file, once installed (a subsystem too).
+  LogFile* logFile = nullptr;
+  // The open terminal window (listener slot 2), or nullptr.
+  CTerminalWnd* terminal = nullptr;
+  // The report decoder of the terminal and the draw window (a Format-menu id, not saved).
+  std::uint32_t ReportFormat = 32816;
 
   // --- Terminal --------------------------------------------------------------------------
   void EchoToTerminal(const std::string& text);
