@@ -1,5 +1,8 @@
 #include "qt_ui_host.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -198,6 +201,15 @@ bool QtUiHost::OpenWindow(Window& window, const Placement& placement) {
 
 void QtUiHost::CloseWindow(Window& window) {
   if (closer_) closer_(window);
+}
+
+void QtUiHost::SetClipboardText(const std::string& text) {
+  if (QClipboard* clipboard = QGuiApplication::clipboard()) clipboard->setText(QString::fromLatin1(text.data(), static_cast<int>(text.size())));
+}
+
+std::string QtUiHost::ClipboardText() const {
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  return clipboard ? clipboard->text().toLatin1().toStdString() : std::string();
 }
 
 void QtUiHost::Invalidate(WindowId window) {

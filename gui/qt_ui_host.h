@@ -45,6 +45,8 @@ class QtUiHost : public UiHost {
   bool OpenWindow(Window& window, const Placement& placement) override;
   void CloseWindow(Window& window) override;
   void Invalidate(WindowId window) override;
+  void SetClipboardText(const std::string& text) override;
+  std::string ClipboardText() const override;
 
  private:
   QPointer<QWidget> parent_;

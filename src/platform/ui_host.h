@@ -75,6 +75,12 @@ class UiHost {
   virtual void CloseWindow(Window& window) = 0;
   // The program's window asks to be repainted or re-read its state (menus, status bar).
   virtual void Invalidate(WindowId window) = 0;
+  // The system clipboard's text (copy from the terminal and the log viewer, paste as keys).
+  virtual void SetClipboardText(const std::string& text) { clipboard_ = text; }
+  virtual std::string ClipboardText() const { return clipboard_; }
+
+ private:
+  std::string clipboard_;  // hosts without a system clipboard keep it here
 };
 
 // Shorthand for the program's plain notices.
