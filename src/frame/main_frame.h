@@ -171,6 +171,13 @@ class CMainFrame : public Window, public SerialPortHost {
   CTerminalWnd* terminal = nullptr;
   // The report decoder of the terminal and the draw window (a Format-menu id, not saved).
   std::uint32_t ReportFormat = 32816;
+  // The Format menu's controller modes: poll (the decoders send 0x11 after each report), Z and
+  // down/up.
+  bool pollMode = false;
+  bool zMode = false;
+  bool downUpMode = false;
+  // Brings a window to the front (the user interface sets it).
+  std::function<void(WindowId window)> activateWindow;
 
   // --- Terminal --------------------------------------------------------------------------
   void EchoToTerminal(const std::string& text);
