@@ -1,34 +1,81 @@
 // kx7cli: the program's core without a window, for production rigs and scripts.
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
 #include "app/command_line_help.h"
+#include "app/diagnostic_app.h"
+#include "cli_request.h"
+#include "controller_session.h"
 #include "emulator/pty_server.h"
 #include "platform/port_directory.h"
 
 namespace {
 
 constexpr const char* kUsageHead =
-    "usage: kx7cli [options] COMMAND\n"
-    "\n"
-    "options:\n"
-    "  --port COMn=PATH      show the device PATH as COM port n (repeatable);\n"
-    "                        KX7_PORTS=\"COM3=/dev/pts/4,COM5=/dev/ttyUSB0\" does the same\n";
-constexpr const char* kUsageRest =
-    "  --help                this text\n"
-    "  --version             the program's version\n"
+    "usage: kx7cli [options] COMMAND [ARGUMENTS] [program switches]\n"
     "\n"
     "commands:\n"
     "  ports                 list the serial ports as the Port menu shows them: COM number, device,\n"
     "                        and \"Bluetooth\" for Bluetooth ports\n"
+    "  find                  Find Controller, as the Port menu runs it: the driver and HID steps, then\n"
+    "                        every serial port at each of the 57 settings in turn until a controller\n"
+    "                        answers, then its identification; prints the report below\n"
+    "  identify              with --link: identify the controller on that port; without: as find;\n"
+    "                        prints the report below\n"
+    "  send TEXT             send the controller command TEXT (framed SOH, TEXT, CR) and print its\n"
+    "                        one-line reply: SOH left out, the closing CR removed, and every byte\n"
+    "                        outside printable ASCII as <XX> (two hexadecimal digits)\n"
+    "  read-block N          read parameter block N (1 to 10) and print it as upper-case hex pairs\n"
+    "  write-block N HEX     write parameter block N from hex pairs (either case; block 5 takes 4\n"
+    "                        bytes); Block1 of a Cedar or Rowan controller gets its checksum stored\n"
+    "                        in its last two bytes\n"
     "\n"
-    "exit codes: 0 done, 1 no pseudo-terminal for --emulate, 2 bad usage\n";
+    "  A command's arguments follow it directly, so \"send -OI\" sends -OI. Every command but find\n"
+    "  first finds the controller as find does, or opens the --link port; over --link, read-block and\n"
+    "  write-block identify the controller first, since the block rules depend on its type.\n"
+    "\n"
+    "options:\n"
+    "  --port COMn=PATH      show the device PATH as COM port n (repeatable);\n"
+    "                        KX7_PORTS=\"COM3=/dev/pts/4,COM5=/dev/ttyUSB0\" does the same\n"
+    "  --no-system-ports     leave the system's serial ports out: only the --port, KX7_PORTS and\n"
+    "                        --emulate ports exist (for ports and for the search)\n"
+    "  --link COMn[,SETTINGS]\n"
+    "                        use COMn as the controller link instead of searching, at SETTINGS\n"
+    "                        (\"19200,N,8,1\"; default the saved settings, at first 9600,N,8,1)\n"
+    "  --json                find, identify, send and read-block print one JSON object instead\n";
+constexpr const char* kUsageRest =
+    "  --help                this text\n"
+    "  --version             the program's version\n"
+    "\n"
+    "program switches: those of kx7sdu, wherever they stand; for the search these count:\n"
+    "  -noserial             try no serial port          -norv   try neither touch driver\n"
+    "\n"
+    "report of find and identify: the eight lines of the Controller Info window, one a line (OI, UV,\n"
+    "UT and NM, the port, the search status, the error words, the base type and features), then\n"
+    "  LinkKind: N\n"
+    "  PortSettings: SETTINGS\n"
+    "  ControllerType: ID NAME\n"
+    "  ControllerFeatures: 0xXXXXXXXX\n"
+    "With --json: {\"LinkKind\":N,\"PortSettings\":\"...\",\"ControllerType\":N,\"TypeName\":\"...\",\n"
+    "\"ControllerFeatures\":N,\"PenMode\":N,\"MultiTouchMode\":N,\"Info\":{\"OI\":\"...\",\"UV\":\"...\",\n"
+    "\"UT\":\"...\",\"NM\":\"...\",\"Port\":\"...\",\"Status\":\"...\",\"Errors\":\"...\",\"BaseType\":\"...\"}};\n"
+    "send prints {\"Reply\":\"...\",\"Bytes\":\"HEX\"} and read-block {\"Block\":N,\"Status\":\"A\",\"Hex\":\"HEX\"}.\n"
+    "The report lines show bytes outside printable ASCII as <XX>; JSON strings escape them as \\u00XX.\n"
+    "\n"
+    "What the program would show in a message box (\"Can't Find Controller\", \"Can't Open Port\",\n"
+    "\"Block Read Failed\", \"Write Failed\") goes to stderr. Like kx7sdu, kx7cli reads and writes the\n"
+    "settings file kx7sdua.ini of the current folder, so the search's first try (\"Existing\") is the\n"
+    "setting that worked last.\n"
+    "\n"
+    "exit codes: 0 done; 1 no controller found, the port did not open, no reply, the block read or\n"
+    "write failed, no controller type identified (identify), or no pseudo-terminal for --emulate;\n"
+    "2 bad usage\n";
 
 std::string Usage() { return std::string(kUsageHead) + kx7::kEmulateOptionsHelp + kUsageRest; }
 
@@ -58,22 +105,32 @@ int main(int argc, char** argv) {
     std::printf("kx7cli %s\n", kx7::kVersionString);
     return 0;
   }
-  kx7::PortDirectory ports;
+  if (arguments.empty()) {
+    std::fputs(Usage().c_str(), stderr);
+    return 2;
+  }
+  std::string problem;
+  const std::optional<kx7::cli::Request> request = kx7::cli::ParseRequest(arguments, problem);
+  if (!request) {
+    std::fprintf(stderr, "kx7cli: %s (see kx7cli --help)\n", problem.c_str());
+    return 2;
+  }
+
+  kx7::CDiagnosticApp app;
+  kx7::PortDirectory& ports = app.ports;
   if (const char* environment = std::getenv("KX7_PORTS")) {
     for (const std::string& rejected : ports.AddOverridesFromEnvironment(environment))
       std::fprintf(stderr, "kx7cli: KX7_PORTS: ignoring \"%s\"\n", rejected.c_str());
   }
   for (const std::string& override : options.portOverrides) {
-    std::string problem;
     if (!ports.AddOverride(override, &problem)) {
       std::fprintf(stderr, "kx7cli: --port %s: %s\n", override.c_str(), problem.c_str());
       return 2;
     }
   }
-  // Served until the program ends.
+  // Served until the program ends, so it outlives the frame that has its port open.
   std::unique_ptr<kx7::emu::PtyServer> emulator;
   if (options.emulateFamily) {
-    std::string problem;
     bool badUsage = false;
     emulator = kx7::emu::StartEmulator(*options.emulateFamily, options.emulateSettings, problem, badUsage);
     if (!emulator) {
@@ -86,13 +143,10 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  ports.Scan();
-  if (arguments.empty()) {
-    std::fputs(Usage().c_str(), stderr);
-    return 2;
-  }
-  const std::string& command = arguments[0];
-  if (command == "ports" && arguments.size() == 1) return ListPorts(ports);
-  std::fprintf(stderr, "kx7cli: unknown command \"%s\" (see kx7cli --help)\n", command.c_str());
-  return 2;
+  // Without the scan the directory holds the overrides alone.
+  if (!request->noSystemPorts) ports.Scan();
+  if (request->command == kx7::cli::Command::kPorts) return ListPorts(ports);
+
+  app.flags = kx7::ParseStartupFlags(request->programSwitches);
+  return kx7::cli::RunControllerCommand(*request, app, std::cout, std::cerr);
 }

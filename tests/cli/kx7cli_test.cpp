@@ -1,31 +1,306 @@
 // Runs the real kx7cli as a production script would.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
-#include <cstdlib>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <vector>
+
+extern char** environ;
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
+const std::string kCli = KX7_BINARY_DIR "/cli/kx7cli";
+const std::string kEmulatorProgram = KX7_BINARY_DIR "/emulator/kx7emu";
+
 struct Result {
   int exitCode = -1;
-  std::string output;
+  std::string out;     // standard output
+  std::string err;     // standard error
+  std::string output;  // both
+  double seconds = 0;
 };
 
-Result RunCli(const std::string& arguments) {
-  const std::string command = std::string(KX7_BINARY_DIR) + "/cli/kx7cli " + arguments + " 2>&1";
+// Runs kx7cli in `folder`, where it keeps its settings file.
+Result RunCliIn(const std::string& folder, const std::string& arguments) {
+  // Tests run in parallel: each run has an error file of its own.
+  std::string errorFile = (std::filesystem::temp_directory_path() / "kx7cli-stderr-XXXXXX").string();
+  const int errorFd = mkstemp(errorFile.data());
+  if (errorFd < 0) return Result{};
+  close(errorFd);
+  const std::string command = "cd '" + folder + "' && " + kCli + " " + arguments + " 2>'" + errorFile + "'";
   Result result;
+  const Clock::time_point start = Clock::now();
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return result;
   std::array<char, 4096> chunk{};
   std::size_t got = 0;
-  while ((got = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0) result.output.append(chunk.data(), got);
+  while ((got = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0) result.out.append(chunk.data(), got);
   const int status = pclose(pipe);
+  result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  std::ifstream errors(errorFile);
+  std::stringstream text;
+  text << errors.rdbuf();
+  result.err = text.str();
+  std::filesystem::remove(errorFile);
+  result.output = result.out + result.err;
   return result;
 }
+
+Result RunCli(const std::string& arguments) { return RunCliIn(std::filesystem::current_path().string(), arguments); }
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// --- A small strict JSON reader, enough to check what --json prints ---------------------------
+
+struct Json {
+  enum class Kind { kNull, kBool, kNumber, kString, kArray, kObject } kind = Kind::kNull;
+  double number = 0;
+  std::string text;
+  std::vector<std::string> keys;  // objects: keys[i] names items[i]
+  std::vector<Json> items;
+
+  const Json* Member(const std::string& key) const {
+    for (std::size_t i = 0; i < keys.size(); ++i)
+      if (keys[i] == key) return &items[i];
+    return nullptr;
+  }
+};
+
+class JsonReader {
+ public:
+  explicit JsonReader(const std::string& text) : text_(text) {}
+
+  // The one value the text holds, with nothing but blanks around it.
+  bool ReadDocument(Json& value) {
+    if (!ReadValue(value)) return false;
+    SkipBlanks();
+    return at_ == text_.size();
+  }
+
+ private:
+  void SkipBlanks() {
+    while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\n' || text_[at_] == '\r' || text_[at_] == '\t'))
+      ++at_;
+  }
+  bool Take(char c) {
+    SkipBlanks();
+    if (at_ < text_.size() && text_[at_] == c) {
+      ++at_;
+      return true;
+    }
+    return false;
+  }
+  bool TakeWord(const char* word) {
+    const std::string w(word);
+    if (text_.compare(at_, w.size(), w) != 0) return false;
+    at_ += w.size();
+    return true;
+  }
+  bool ReadString(std::string& out) {
+    if (!Take('"')) return false;
+    while (at_ < text_.size()) {
+      const unsigned char c = static_cast<unsigned char>(text_[at_++]);
+      if (c == '"') return true;
+      if (c < 0x20) return false;  // control characters must be escaped
+      if (c != '\\') {
+        out += static_cast<char>(c);
+        continue;
+      }
+      if (at_ >= text_.size()) return false;
+      const char e = text_[at_++];
+      switch (e) {
+        case '"':
+        case '\\':
+        case '/':
+          out += e;
+          break;
+        case 'n':
+          out += '\n';
+          break;
+        case 'r':
+          out += '\r';
+          break;
+        case 't':
+          out += '\t';
+          break;
+        case 'b':
+          out += '\b';
+          break;
+        case 'f':
+          out += '\f';
+          break;
+        case 'u': {
+          if (at_ + 4 > text_.size()) return false;
+          unsigned value = 0;
+          for (int i = 0; i < 4; ++i) {
+            const char h = text_[at_++];
+            const int digit = (h >= '0' && h <= '9')   ? h - '0'
+                              : (h >= 'a' && h <= 'f') ? h - 'a' + 10
+                              : (h >= 'A' && h <= 'F') ? h - 'A' + 10
+                                                       : -1;
+            if (digit < 0) return false;
+            value = value * 16 + static_cast<unsigned>(digit);
+          }
+          if (value > 0xFF) return false;  // more than kx7cli ever writes
+          out += static_cast<char>(value);
+          break;
+        }
+        default:
+          return false;
+      }
+    }
+    return false;
+  }
+  bool ReadValue(Json& value) {
+    SkipBlanks();
+    if (at_ >= text_.size()) return false;
+    const char c = text_[at_];
+    if (c == '{') {
+      ++at_;
+      value.kind = Json::Kind::kObject;
+      if (Take('}')) return true;
+      do {
+        std::string key;
+        Json item;
+        if (!ReadString(key) || !Take(':') || !ReadValue(item)) return false;
+        value.keys.push_back(key);
+        value.items.push_back(item);
+      } while (Take(','));
+      return Take('}');
+    }
+    if (c == '[') {
+      ++at_;
+      value.kind = Json::Kind::kArray;
+      if (Take(']')) return true;
+      do {
+        Json item;
+        if (!ReadValue(item)) return false;
+        value.items.push_back(item);
+      } while (Take(','));
+      return Take(']');
+    }
+    if (c == '"') {
+      value.kind = Json::Kind::kString;
+      return ReadString(value.text);
+    }
+    if (TakeWord("true") || TakeWord("false")) {
+      value.kind = Json::Kind::kBool;
+      return true;
+    }
+    if (TakeWord("null")) return true;
+    const std::size_t begin = at_;
+    if (at_ < text_.size() && text_[at_] == '-') ++at_;
+    while (at_ < text_.size() && ((text_[at_] >= '0' && text_[at_] <= '9') || text_[at_] == '.' || text_[at_] == 'e' ||
+                                  text_[at_] == 'E' || text_[at_] == '+'))
+      ++at_;
+    if (at_ == begin) return false;
+    value.kind = Json::Kind::kNumber;
+    value.number = std::strtod(text_.substr(begin, at_ - begin).c_str(), nullptr);
+    return true;
+  }
+
+  const std::string& text_;
+  std::size_t at_ = 0;
+};
+
+// --- kx7emu as a separate process, so that a controller outlives one kx7cli run ---------------
+
+class EmulatorProcess {
+ public:
+  ~EmulatorProcess() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+    if (out_ >= 0) close(out_);
+  }
+
+  // Starts it and reads the pseudo-terminal's path from its first line.
+  bool Start(const std::vector<std::string>& arguments) {
+    int pipeFds[2];
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    // Its line about the pseudo-terminal's framing is for people.
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    std::vector<std::string> all = {kEmulatorProgram};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& argument : all) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    const int spawned = posix_spawn(&pid_, kEmulatorProgram.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeFds[1]);
+    out_ = pipeFds[0];
+    if (spawned != 0) {
+      pid_ = -1;
+      return false;
+    }
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(10);
+    std::string text;
+    while (text.find('\n') == std::string::npos && Clock::now() < deadline) {
+      pollfd readable{out_, POLLIN, 0};
+      if (poll(&readable, 1, 100) <= 0) continue;
+      char chunk[256];
+      const ssize_t got = read(out_, chunk, sizeof chunk);
+      if (got <= 0) break;
+      text.append(chunk, static_cast<std::size_t>(got));
+    }
+    const std::size_t end = text.find('\n');
+    if (end == std::string::npos) return false;
+    path_ = text.substr(0, end);
+    return true;
+  }
+  const std::string& Path() const { return path_; }
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+  std::string path_;
+};
+
+// Each run keeps its settings file in a folder of its own.
+class Kx7cliController : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kx7cli-test-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    folder_ = pattern;
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+  Result Run(const std::string& arguments) { return RunCliIn(folder_, arguments); }
+
+  std::string folder_;
+};
+
+const std::string kCedar = "--no-system-ports --emulate cedar-gen4,9600,N,8,1 ";
+
+// --- Tests -----------------------------------------------------------------------------------
 
 TEST(Kx7cli, PortsListsOverridesFromTheCommandLineAndTheEnvironment) {
   const Result result = RunCli("--port COM200=/dev/pts/42 ports");
@@ -50,6 +325,210 @@ TEST(Kx7cli, BadUsageEndsWithExitCodeTwo) {
     EXPECT_FALSE(result.output.empty()) << arguments;
   }
   EXPECT_EQ(RunCli("--help").exitCode, 0);
+}
+
+TEST(Kx7cli, WithoutSystemPortsOnlyTheMappedPortsAreListed) {
+  const Result result = RunCli("--no-system-ports --port COM200=/dev/pts/42 --port COM3=/dev/pts/41 ports");
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, "COM3\t/dev/pts/41\nCOM200\t/dev/pts/42\n");
+}
+
+TEST(Kx7cli, HelpNamesEveryCommandAndOption) {
+  const Result result = RunCli("--help");
+  for (const char* word : {"find", "identify", "send TEXT", "read-block N", "write-block N HEX", "--link COMn",
+                           "--no-system-ports", "--json", "--emulate", "-noserial", "<XX>", "exit codes"})
+    EXPECT_NE(result.out.find(word), std::string::npos) << word;
+}
+
+TEST_F(Kx7cliController, FindReportsTheControllerAnsweringAtTheFirstSettings) {
+  const Result result = Run(kCedar + "find");
+  ASSERT_EQ(result.exitCode, 0) << result.output;
+  const std::vector<std::string> lines = Lines(result.out);
+  // The eight Controller Info lines, then the four of the link and the type.
+  ASSERT_EQ(lines.size(), 12u) << result.out;
+  EXPECT_EQ(lines[0].rfind("DSP OI:   WZ", 0), 0u) << lines[0];
+  EXPECT_EQ(lines[2].rfind("UT: ", 0), 0u) << lines[2];
+  EXPECT_EQ(lines[3].rfind("NM: ", 0), 0u) << lines[3];
+  EXPECT_EQ(lines[4], "COM1,9600,N,8,1");
+  EXPECT_EQ(lines[5], "Found");
+  EXPECT_EQ(lines[8], "LinkKind: 1");
+  EXPECT_EQ(lines[9], "PortSettings: 9600,N,8,1");
+  EXPECT_EQ(lines[10], "ControllerType: 32882 Cedar GEN4");
+  EXPECT_EQ(lines[11].rfind("ControllerFeatures: 0x", 0), 0u) << lines[11];
+  EXPECT_EQ(lines[11].size(), std::string("ControllerFeatures: 0x00000000").size()) << lines[11];
+}
+
+TEST_F(Kx7cliController, FindTriesTheSettingsInOrderAndTheNextRunStartsFromTheSavedOnes) {
+  const std::string at19200 = "--no-system-ports --emulate cedar-gen4,19200,N,8,1 ";
+  const Result found = Run(at19200 + "find");
+  ASSERT_EQ(found.exitCode, 0) << found.output;
+  EXPECT_NE(found.out.find("\nCOM1,19200,N,8,1\n"), std::string::npos) << found.out;
+  EXPECT_NE(found.out.find("\nPortSettings: 19200,N,8,1\n"), std::string::npos) << found.out;
+  // "Existing", "9600,N,8,1" and "9600,N,7,2" each waited a whole ping before the fourth entry.
+  EXPECT_GE(found.seconds, 0.75);
+
+  // identify over --link without settings takes the saved ones, which are now 19200.
+  const Result identified = Run(at19200 + "--link COM1 identify");
+  ASSERT_EQ(identified.exitCode, 0) << identified.output;
+  EXPECT_NE(identified.out.find("\nCOM1,19200,N,8,1\n"), std::string::npos) << identified.out;
+  EXPECT_NE(identified.out.find("\nControllerType: 32882 Cedar GEN4\n"), std::string::npos) << identified.out;
+}
+
+TEST_F(Kx7cliController, JsonReportHoldsTheLinkTheTypeAndTheInfoLines) {
+  const Result result = Run(kCedar + "--json find");
+  ASSERT_EQ(result.exitCode, 0) << result.output;
+  ASSERT_EQ(Lines(result.out).size(), 1u) << result.out;
+  Json report;
+  ASSERT_TRUE(JsonReader(result.out).ReadDocument(report)) << result.out;
+  ASSERT_EQ(report.kind, Json::Kind::kObject);
+  struct Number {
+    const char* key;
+    double value;  // < 0: any
+  };
+  for (const Number& n : {Number{"LinkKind", 1}, Number{"ControllerType", 32882}, Number{"ControllerFeatures", -1},
+                          Number{"PenMode", -1}, Number{"MultiTouchMode", -1}}) {
+    const Json* member = report.Member(n.key);
+    ASSERT_NE(member, nullptr) << n.key;
+    EXPECT_EQ(member->kind, Json::Kind::kNumber) << n.key;
+    if (n.value >= 0) {
+      EXPECT_EQ(member->number, n.value) << n.key;
+    }
+  }
+  for (const auto& [key, value] : {std::pair{"PortSettings", "9600,N,8,1"}, std::pair{"TypeName", "Cedar GEN4"}}) {
+    const Json* member = report.Member(key);
+    ASSERT_NE(member, nullptr) << key;
+    EXPECT_EQ(member->kind, Json::Kind::kString) << key;
+    EXPECT_EQ(member->text, value) << key;
+  }
+  const Json* info = report.Member("Info");
+  ASSERT_NE(info, nullptr);
+  ASSERT_EQ(info->kind, Json::Kind::kObject);
+  ASSERT_EQ(info->keys, (std::vector<std::string>{"OI", "UV", "UT", "NM", "Port", "Status", "Errors", "BaseType"}));
+  for (const Json& line : info->items) EXPECT_EQ(line.kind, Json::Kind::kString);
+  EXPECT_EQ(info->Member("Port")->text, "COM1,9600,N,8,1");
+  EXPECT_EQ(info->Member("Status")->text, "Found");
+  EXPECT_EQ(info->Member("BaseType")->text, "Cedar GEN4");
+}
+
+TEST_F(Kx7cliController, FindWithoutTheSerialSearchFindsNothing) {
+  const Result result = Run(kCedar + "find -noserial");
+  EXPECT_EQ(result.exitCode, 1) << result.output;
+  EXPECT_NE(result.err.find("Can't Find Controller"), std::string::npos) << result.err;
+  EXPECT_NE(result.out.find("\nLinkKind: 0\n"), std::string::npos) << result.out;
+}
+
+TEST_F(Kx7cliController, SendPrintsTheOneLineReply) {
+  struct Case {
+    const char* arguments;
+    const char* out;
+  };
+  for (const Case& c : {Case{"send Z", "0\n"}, Case{"--link COM1 send Z", "0\n"},
+                        Case{"--json send Z", "{\"Reply\":\"0\",\"Bytes\":\"01300D\"}\n"}}) {
+    const Result result = Run(kCedar + c.arguments);
+    EXPECT_EQ(result.exitCode, 0) << c.arguments << ": " << result.output;
+    EXPECT_EQ(result.out, c.out) << c.arguments;
+  }
+}
+
+TEST_F(Kx7cliController, SendWithoutAReplyFails) {
+  const Result result = Run("--no-system-ports --emulate silent --link COM1 send Z");
+  EXPECT_EQ(result.exitCode, 1) << result.output;
+  EXPECT_EQ(result.out, "");
+  EXPECT_NE(result.err.find("no reply"), std::string::npos) << result.err;
+}
+
+TEST_F(Kx7cliController, LinkToAPortThatIsNotThereFails) {
+  const Result result = Run(kCedar + "--link COM2 send Z");
+  EXPECT_EQ(result.exitCode, 1) << result.output;
+  EXPECT_NE(result.err.find("Can't Open Port"), std::string::npos) << result.err;
+}
+
+TEST_F(Kx7cliController, ReadBlockPrintsUpperCaseHexPairs) {
+  const Result result = Run(kCedar + "read-block 1");
+  ASSERT_EQ(result.exitCode, 0) << result.output;
+  ASSERT_GE(result.out.size(), 3u);
+  const std::string hex = result.out.substr(0, result.out.size() - 1);
+  EXPECT_EQ(result.out.back(), '\n');
+  EXPECT_EQ(hex.size() % 2, 0u) << hex;
+  EXPECT_EQ(hex.find_first_not_of("0123456789ABCDEF"), std::string::npos) << hex;
+
+  const Result serial = Run(kCedar + "--json read-block 5");
+  ASSERT_EQ(serial.exitCode, 0) << serial.output;
+  Json block;
+  ASSERT_TRUE(JsonReader(serial.out).ReadDocument(block)) << serial.out;
+  ASSERT_NE(block.Member("Hex"), nullptr);
+  EXPECT_EQ(block.Member("Hex")->text.size(), 8u);
+  EXPECT_EQ(block.Member("Block")->number, 5);
+}
+
+TEST_F(Kx7cliController, BlockFailuresAndBadBlockBytes) {
+  // The Aspen4 has no block 8.
+  const Result failed = Run("--no-system-ports --emulate aspen4 read-block 8");
+  EXPECT_EQ(failed.exitCode, 1) << failed.output;
+  EXPECT_NE(failed.err.find("Block Read Failed"), std::string::npos) << failed.err;
+  EXPECT_EQ(failed.out, "");
+
+  // Block 2 is 50 bytes: the controller refuses one.
+  const Result refused = Run(kCedar + "write-block 2 00");
+  EXPECT_EQ(refused.exitCode, 1) << refused.output;
+  EXPECT_NE(refused.err.find("Write Failed"), std::string::npos) << refused.err;
+
+  const Result bad = Run(kCedar + "write-block 1 XYZ");
+  EXPECT_EQ(bad.exitCode, 2) << bad.output;
+  EXPECT_NE(bad.err.find("hexadecimal"), std::string::npos) << bad.err;
+  EXPECT_NE(bad.err.find("--help"), std::string::npos) << bad.err;
+}
+
+// XOR of the little-endian words before the last one, as the Cedar keeps in Block1's last word.
+std::uint16_t Block1Checksum(const std::vector<std::uint8_t>& block) {
+  std::uint16_t sum = 0;
+  for (std::size_t i = 0; i + 3 < block.size(); i += 2)
+    sum ^= static_cast<std::uint16_t>(block[i] | (block[i + 1] << 8));
+  return sum;
+}
+
+std::vector<std::uint8_t> FromHex(const std::string& hex) {
+  std::vector<std::uint8_t> bytes;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+    bytes.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  return bytes;
+}
+
+std::string ToHex(const std::vector<std::uint8_t>& bytes) {
+  std::string hex;
+  char pair[3];
+  for (std::uint8_t b : bytes) {
+    std::snprintf(pair, sizeof pair, "%02X", b);
+    hex += pair;
+  }
+  return hex;
+}
+
+TEST_F(Kx7cliController, WrittenBlockReadsBackWithItsChecksumStored) {
+  EmulatorProcess emulator;
+  ASSERT_TRUE(emulator.Start({"--family", "cedar-gen4", "--no-touch"}));
+  const std::string port = "--no-system-ports --port COM1=" + emulator.Path() + " ";
+
+  const Result original = Run(port + "read-block 1");
+  ASSERT_EQ(original.exitCode, 0) << original.output;
+  std::vector<std::uint8_t> block = FromHex(original.out.substr(0, original.out.size() - 1));
+  ASSERT_GE(block.size(), 4u);
+  // A changed byte and a wrong checksum: the write must store the right one.
+  block[0] ^= 0x5A;
+  const std::uint16_t wrong = static_cast<std::uint16_t>(Block1Checksum(block) ^ 0x1234);
+  block[block.size() - 2] = static_cast<std::uint8_t>(wrong & 0xFF);
+  block[block.size() - 1] = static_cast<std::uint8_t>(wrong >> 8);
+
+  const Result written = Run(port + "write-block 1 " + ToHex(block));
+  ASSERT_EQ(written.exitCode, 0) << written.output;
+  EXPECT_EQ(written.out, "");
+
+  const Result readBack = Run(port + "read-block 1");
+  ASSERT_EQ(readBack.exitCode, 0) << readBack.output;
+  const std::uint16_t sum = Block1Checksum(block);
+  block[block.size() - 2] = static_cast<std::uint8_t>(sum & 0xFF);
+  block[block.size() - 1] = static_cast<std::uint8_t>(sum >> 8);
+  EXPECT_EQ(readBack.out, ToHex(block) + "\n");
 }
 
 }  // namespace

@@ -1,0 +1,49 @@
+// What a kx7cli command line asks for, once the options every front end shares (--port,
+// --emulate, --help) are taken out: the command and its operands, kx7cli's own options, and the
+// program switches (-noserial, -norv, ...) that go to the frame as kx7sdu reads them.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kx7::cli {
+
+enum class Command { kPorts, kFind, kIdentify, kSend, kReadBlock, kWriteBlock };
+
+// --link COMn[,SETTINGS]: this serial port instead of a search.
+struct LinkRequest {
+  int port = 0;
+  std::string settings;  // empty: the saved settings
+};
+
+struct Request {
+  Command command = Command::kPorts;
+  bool json = false;           // --json
+  bool noSystemPorts = false;  // --no-system-ports
+  std::optional<LinkRequest> link;
+  std::vector<std::string> programSwitches;  // for ParseStartupFlags
+  std::string text;                          // send TEXT
+  int block = 0;                             // read-block N, write-block N
+  std::vector<std::uint8_t> blockBytes;      // write-block N HEX
+};
+
+// The blocks the command set reads and writes: "GP" and "SP" with the character '0' + n.
+inline constexpr int kFirstBlock = 1;
+inline constexpr int kLastBlock = 10;
+// Block 5 is the four-byte serial number.
+inline constexpr int kSerialNumberBlock = 5;
+inline constexpr std::size_t kSerialNumberBytes = 4;
+
+// Reads the arguments that are left after the shared options. A command's operands follow it
+// directly, so `send -OI` sends "-OI"; any other argument that starts with a single '-' is a
+// program switch, wherever it stands. Nothing (and `error` set to a line for the user) when the
+// command line cannot be carried out as written.
+std::optional<Request> ParseRequest(const std::vector<std::string>& arguments, std::string& error);
+
+// "COMn" or "COMn,SETTINGS" with n from 1 to 256 and SETTINGS a line configuration
+// ("19200,N,8,1"); false with a reason otherwise.
+bool ParseLink(const std::string& text, LinkRequest& out, std::string& error);
+
+}  // namespace kx7::cli
