@@ -9,7 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 3) return 0;
-  const std::uint32_t flags = static_cast<std::uint32_t>(data[0] | (data[1] << 8)) & 0x3FF;
+  const std::uint32_t flags = static_cast<std::uint32_t>(data[0] | (data[1] << 8)) & 0x7FF;
   const std::size_t expected = data[2];
   kx7::ReplyCollector collector;
   collector.Begin(expected, flags);

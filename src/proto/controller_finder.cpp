@@ -209,6 +209,8 @@ bool ControllerFinder::SerialScan(bool retry) {
 void ControllerFinder::Fail() {
   frame_.CloseLink();
   frame_.LinkKind = link::kClosed;
+  // The last settings tried are no one's choice: the next "Existing" starts from the default.
+  frame_.settings.MainPortSettings = kDefaultPortSettings;
   info_.Hide();
   if (frame_.startup.download) {
     // A command-line job ends the program when nothing was found.
@@ -229,7 +231,7 @@ int ControllerFinder::PingController(std::uint32_t flags) {
   }
   Log(text::kPing + info_.LineText(ControllerInfoWindow::kPort) + "\r");
   channel_.SendCommand("Z");
-  const ReplyBytes reply = channel_.Transact(3, flags | reply::kEndOnZ);
+  const ReplyBytes reply = channel_.Transact(3, flags | reply::kEndOnZ | reply::kEndOnOk);
   const bool echo = (reply.size() == 2 && Contains(reply, 63, "\x01Z")) ||
                     (reply.size() > 2 && Contains(reply, 63, "\x01Z\r"));
   if (echo) {

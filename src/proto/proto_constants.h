@@ -21,6 +21,9 @@ inline constexpr std::uint32_t kRaw = 0x040;  // every byte as received, complet
 inline constexpr std::uint32_t kShortWait = 0x080;  // 250 ms
 inline constexpr std::uint32_t kWait20s = 0x100;
 inline constexpr std::uint32_t kEndOnZ = 0x200;  // a "Z" (an echoed ping) completes it too
+// Ours: the acknowledgement SOH "0" CR at the end of what arrived completes it too, so a ping that
+// is answered does not wait out its time-out.
+inline constexpr std::uint32_t kEndOnOk = 0x400;
 // Flags that only choose the time-out: a reply with no other flag is one line.
 inline constexpr std::uint32_t kTimeOutOnly = kLongWait | kWait10s | kShortWait | kWait20s;
 

@@ -34,6 +34,9 @@ bool ReplyCollector::OnByte(std::uint8_t byte) {
   if (fixed && reply_.size() == expected_) complete = true;
   if (fixed && reply_.size() == 3 && reply_[0] == kSoh && reply_[1] == '1' && reply_[2] == kCr) complete = true;
   if ((flags_ & reply::kEndOnZ) && c == 'Z') complete = true;
+  if ((flags_ & reply::kEndOnOk) && c == kCr && reply_.size() >= 3 && reply_[reply_.size() - 3] == kSoh &&
+      reply_[reply_.size() - 2] == '0')
+    complete = true;
   return complete;
 }
 

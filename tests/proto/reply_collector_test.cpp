@@ -48,6 +48,8 @@ const ReplyCase kReplyCases[] = {
     {"Bit7IsClearedInLineReplies", 0, 10, "\x01\xB0\x8D", 3, "\x01" "0\r"},
     {"AnEchoedZEndsThePing", reply::kShortWait | reply::kEndOnZ, 3, "\x01Z\r", 2, "\x01Z"},
     {"APingAnswerWaitsForTheTimeOut", reply::kShortWait | reply::kEndOnZ, 3, "\x01" "0\r", 0, "\x01" "0\r"},
+    {"AnAnsweredPingEndsAtTheAcknowledgement", reply::kShortWait | reply::kEndOnZ | reply::kEndOnOk, 3,
+     "\xC0\x01" "0\rmore", 4, "@\x01" "0\r"},
 };
 INSTANTIATE_TEST_SUITE_P(Cases, ReplyRules, ::testing::ValuesIn(kReplyCases),
                          [](const auto& info) { return std::string(info.param.name); });
