@@ -19,7 +19,7 @@ struct DecoderSettings {
   std::uint32_t controllerFeatures = 0;
   int linkKind = 0;
   bool passThrough = false;
-  bool multiTouch = false;  // the controller numbers its contacts (features 0x1000 or 0x800)
+  bool multiTouch = false;      // the controller numbers its contacts (features 0x1000 or 0x800)
   bool fullResolution = false;  // FullBirch2Resolution
   bool wrapOnCr = true;
   bool wrapOnBit7 = true;
@@ -32,9 +32,12 @@ struct DecoderSettings {
 class DecoderActions {
  public:
   virtual ~DecoderActions() = default;
-  virtual void SendPollByte() = 0;                     // 0x11 to the controller (0x801B)
-  virtual void WriteRawLog(std::uint8_t byte) = 0;     // raw-mode logging
-  virtual void WriteLogLinefeed() = 0;                 // the LF after a CR of undecoded text
+  virtual void SendPollByte() = 0;                  // 0x11 to the controller (0x801B)
+  virtual void WriteRawLog(std::uint8_t byte) = 0;  // raw-mode logging
+  virtual void WriteLogLinefeed() = 0;              // the LF after a CR of undecoded text
+  // Birch2 HID records of types 1, 3 and 4 go through the driver link's own filter first; a
+  // record it holds back is not shown. The link decides; without one every record passes.
+  virtual bool PassesDriverFilter(const std::uint8_t* /*record*/, std::size_t /*length*/) { return true; }
 };
 
 // The "USB Sync - Async Reports" choices that the record display uses.
@@ -43,6 +46,19 @@ struct RecordChoices {
   bool allowDiffs = false;
   bool showLoop = false;
   bool display = true;  // the record display switch ("Pause" turns it off)
+  // The record types the dialog asks the driver for. The display shows whatever arrives; these
+  // are kept here so that the dialog's "Default" reloads them.
+  bool asyncCoords = false;
+  bool asyncRawCorners = false;
+  bool asyncPrintf = false;  // "Printf (Verbose)"
+  bool asyncStrays = false;
+  bool asyncCompCorners = false;
+  bool asyncPwm = false;
+  bool asyncStraysAllGains = false;
+  bool asyncVelocity = false;
+  bool asyncStrayDelta = false;
+  bool syncCoords = false;
+  bool syncRawCorners = false;
 };
 
 class ReportDecoder {
