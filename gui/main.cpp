@@ -21,11 +21,13 @@
 #include "app/diagnostic_app.h"
 #include "command_line_help_dialog.h"
 #include "controller_info_dialog.h"
+#include "log_views.h"
 #include "emulator/pty_server.h"
 #include "main_window.h"
 #include "port_settings_dialog.h"
 #include "qt_message_loop.h"
 #include "qt_ui_host.h"
+#include "terminal_view.h"
 #include "window_views.h"
 
 namespace {
@@ -87,6 +89,8 @@ int main(int argc, char** argv) {
   kx7::RegisterPortSettingsDialog();
   kx7::RegisterControllerInfoView();
   kx7::RegisterCommandLineHelpDialog();
+  kx7::RegisterLogViews();
+  kx7::RegisterTerminalView();
 
   kx7::CMainFrame::Environment environment;
   const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry()
@@ -105,6 +109,12 @@ int main(int argc, char** argv) {
   ui.SetWindowOpener(
       [&views](kx7::Window& shown, const kx7::Placement& placement) { return views.Open(shown, placement); });
   ui.SetWindowCloser([&views](kx7::Window& closed) { views.Close(closed); });
+  frame->activateWindow = [&views](kx7::WindowId id) {
+    if (QWidget* view = views.ViewOf(id)) {
+      view->raise();
+      view->activateWindow();
+    }
+  };
   ui.SetInvalidator([&window, &views](kx7::WindowId id) {
     if (!views.Invalidate(id)) QTimer::singleShot(0, &window, &kx7::MainWindow::RefreshFromFrame);
   });
@@ -147,6 +157,8 @@ int main(int argc, char** argv) {
     window.showMinimized();
   else
     window.show();
+
+  for (const std::uint32_t command : app.frontEnd.commands) frame->Post(kx7::wm::kCommand, command, 0);
 
   if (app.frontEnd.screenshotFile) {
     const QString file = QString::fromStdString(*app.frontEnd.screenshotFile);

@@ -1,8 +1,13 @@
 #include "app/command_line.h"
 
+#include "frame/command_ids.h"
+
 #include <strings.h>
 
+#include <algorithm>
 #include <array>
+#include <cctype>
+#include <optional>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -34,6 +39,18 @@ bool ParseComPort(const std::string& text, int& number) {
   if (value < 1 || value > kHighestEmulatedPort) return false;
   number = value;
   return true;
+}
+
+// A command by its number or its name ("32961", "kTerminal").
+std::optional<std::uint32_t> ParseCommandId(const std::string& text) {
+  if (!text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); })) {
+    if (text.size() > 6) return std::nullopt;
+    const std::uint32_t id = static_cast<std::uint32_t>(std::stoul(text));
+    return cmd::CommandName(id).empty() ? std::nullopt : std::optional<std::uint32_t>(id);
+  }
+  for (const cmd::NamedCommand& entry : cmd::kNamedCommands)
+    if (entry.name == text) return entry.id;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -89,6 +106,13 @@ FrontEndOptions TakeFrontEndOptions(std::vector<std::string>& arguments) {
       }
       options.emulateFamily = family;
       options.emulateSettings = comma == std::string::npos ? std::string() : value.substr(comma + 1);
+    } else if (valueOf("--command", value)) {
+      if (value.empty()) continue;
+      const std::optional<std::uint32_t> id = ParseCommandId(value);
+      if (id)
+        options.commands.push_back(*id);
+      else
+        options.errors.push_back("--command " + value + ": no such command");
     } else if (argument == "--help" || argument == "-h") {
       options.help = true;
     } else if ((argument.size() > 1 && (argument[0] == '-' || argument[0] == '/')) &&

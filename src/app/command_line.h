@@ -44,6 +44,9 @@ struct FrontEndOptions {
   std::optional<std::string> emulateFamily;
   std::string emulateSettings;
   int emulatePort = 1;
+  // --command ID (repeatable): menu commands run once the main window is up, by number (32961)
+  // or by name (kTerminal), in order.
+  std::vector<std::uint32_t> commands;
   bool help = false;                          // --help
   // "RegServer" or "UnregServer" was given: there is nothing to register here, so the program
   // says so and ends.

@@ -33,6 +33,8 @@ std::string FrontEndUsage(const char* programName) {
       "  --port COMn=PATH      map COM port n to a device (repeatable); also KX7_PORTS=\"COM3=/dev/pts/4,...\"\n"
       "  --screenshot FILE[,MS]  save a picture of the main window after MS milliseconds (default 3000), then close\n";
   text += kEmulateOptionsHelp;
+  text += "  --command ID          run a menu command once the window is up, by number (32961) or name\n"
+          "                        (kTerminal); repeatable, in order\n";
   text +=
       "  --help                this text\n\n"
       "switches:\n";

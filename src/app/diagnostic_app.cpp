@@ -3,6 +3,9 @@
 #include <cstdlib>
 
 #include "app/command_line_help.h"
+#include "display/format_commands.h"
+#include "frame/tools_launcher.h"
+#include "log/log_file.h"
 #include "proto/controller_protocol.h"
 
 namespace kx7 {
@@ -38,6 +41,9 @@ std::unique_ptr<CMainFrame> CDiagnosticApp::CreateMainFrame(MessageLoop& loop, U
                                                             const CMainFrame::Environment& environment) {
   auto frame = std::make_unique<CMainFrame>(loop, ui, ports, flags, environment);
   InstallControllerProtocol(*frame);
+  InstallLogging(*frame);
+  InstallFormatCommands(*frame);
+  InstallToolsLauncher(*frame);
   frame->Create();
   return frame;
 }

@@ -1,0 +1,127 @@
+// The terminal window in the frame: opened by the launcher, taking data from its first paint,
+// decoding what arrives, echoing and sending typed keys, pasting a key script with a reply wait,
+// key macro files, copy, Clear All and closing.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "display_frame_fixture.h"
+
+namespace kx7 {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TerminalWindowTest : public testing::DisplayFrameTest {};
+
+TEST_F(TerminalWindowTest, OpensAsAMaximisedChildAndTakesDataFromItsFirstPaint) {
+  frame_->OnCommand(cmd::kTerminal);
+  CTerminalWnd* terminal = launcher_->Terminal();
+  ASSERT_TRUE(terminal);
+  ASSERT_EQ(ui_.Opened().size(), 1u);
+  EXPECT_EQ(ui_.Opened()[0].placement.kind, PlacementKind::kMdiChild);
+  EXPECT_EQ(ui_.Opened()[0].placement.title, "Terminal");
+  EXPECT_FALSE(frame_->listeners.IsActive(slot::kTerminal));
+  Receive({0xC0, 0x00, 0x20, 0x00, 0x10});
+  EXPECT_EQ(Rows(*terminal), std::vector<std::string>{""}) << "nothing before the first paint";
+  terminal->FirstPaint();
+  EXPECT_EQ(frame_->listeners.Listener(slot::kTerminal), terminal->Id());
+  Receive({0xC0, 0x00, 0x20, 0x00, 0x10, 0xC0, 0x00, 0x20, 0x00, 0x10});
+  EXPECT_EQ(Rows(*terminal), (std::vector<std::string>{"D 0512,0256", ". 0512,0256", ""}));
+  frame_->OnCommand(cmd::kTerminal);
+  EXPECT_EQ(launcher_->Terminal(), terminal) << "one terminal; the open one comes to the front";
+}
+
+TEST_F(TerminalWindowTest, TypedKeysGoToTheControllerAndShowOnceInTheirColour) {
+  CTerminalWnd& terminal = OpenTerminal();
+  frame_->settings.Options.LoopbackSentChars = 0;
+  frame_->settings.Options.FullDuplex = 0;
+  terminal.OnChar('z');
+  EXPECT_EQ(Rows(terminal), std::vector<std::string>{"Z"}) << "ForceCaps, shown locally";
+  EXPECT_EQ(terminal.Text().RowColour(0), TerminalText::Colour::kSent);
+  terminal.ClearAll();
+  frame_->settings.Options.LoopbackSentChars = 1;
+  terminal.OnChar('q');
+  EXPECT_EQ(Rows(terminal), std::vector<std::string>{"Q"}) << "the frame's echo shows it instead, once";
+  loop_.Advance(20);
+  EXPECT_EQ(recorder_->received, "ZQ");
+}
+
+TEST_F(TerminalWindowTest, PastedScriptSendsKeysAndWaitsForTheReply) {
+  CTerminalWnd& terminal = OpenTerminal();
+  frame_->settings.Options.ForceCaps = 0;
+  ui_.SetClipboardText("ab<0D>?x");
+  loop_.Send(terminal.Id(), msg::kPaste);
+  EXPECT_EQ(recorder_->received, "ab\r") << "the x is still on the wire";
+  loop_.Advance(20);
+  EXPECT_EQ(recorder_->received, "ab\rx");
+  EXPECT_EQ(terminal.Keys().size(), 5u);
+}
+
+struct ScriptCase {
+  const char* script;
+  std::vector<std::uint16_t> keys;
+};
+
+class KeyScripts : public ::testing::TestWithParam<ScriptCase> {};
+
+TEST_P(KeyScripts, Parse) { EXPECT_EQ(CTerminalWnd::ParseKeyScript(GetParam().script), GetParam().keys); }
+
+constexpr std::uint16_t kPause = CTerminalWnd::kPauseKey;
+INSTANTIATE_TEST_SUITE_P(
+    Cases, KeyScripts,
+    ::testing::Values(ScriptCase{"ab<0D>?", {'a', 'b', 0x0D, kPause}}, ScriptCase{"Z\r\n", {'Z', '\r'}},
+                      ScriptCase{"<1234>", {0x34}}, ScriptCase{"<zz>q", {'q'}}, ScriptCase{"a<", {'a', '<'}},
+                      ScriptCase{"??", {kPause, kPause}}));
+
+TEST_F(TerminalWindowTest, KeyMacroFilesRoundTripAndATruncatedOneLoadsWhatItHolds) {
+  CTerminalWnd& terminal = OpenTerminal();
+  ui_.SetClipboardText("");
+  loop_.Send(terminal.Id(), msg::kKeyRecordToggle);
+  EXPECT_EQ(frame_->recorderState, "REC");
+  terminal.OnChar('1');
+  terminal.OnChar('2');
+  loop_.Send(terminal.Id(), msg::kKeyRecordToggle);
+  const std::string path = (folder_ / "keys.mac").string();
+  ui_.ExpectFile(path);
+  loop_.Send(terminal.Id(), msg::kKeyMacroSave);
+  ui_.ExpectFile(path);
+  loop_.Send(terminal.Id(), msg::kKeyMacroLoad);
+  EXPECT_EQ(terminal.Keys(), (std::vector<std::uint16_t>{'1', '2'}));
+  {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write("\x09\x00\x41\x00\x42", 5);  // nine keys promised, one and a half there
+  }
+  ui_.ExpectFile(path);
+  loop_.Send(terminal.Id(), msg::kKeyMacroLoad);
+  EXPECT_EQ(terminal.Keys(), (std::vector<std::uint16_t>{'A'}));
+  ui_.ExpectFile((folder_ / "missing" / "keys.mac").string());
+  loop_.Send(terminal.Id(), msg::kKeyMacroLoad);
+  EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{"Failed to open file!"});
+}
+
+TEST_F(TerminalWindowTest, CopySelectAllClearAndClose) {
+  CTerminalWnd& terminal = OpenTerminal();
+  Receive({0xC0, 0x00, 0x20, 0x00, 0x10});
+  loop_.Send(terminal.Id(), msg::kSelectAll);
+  loop_.Send(terminal.Id(), msg::kCopy);
+  EXPECT_EQ(ui_.ClipboardText(), "D 0512,0256\r\n");
+  EXPECT_TRUE(frame_->UpdateCommand(cmd::kClearAll).enabled);
+  frame_->OnCommand(cmd::kClearAll);
+  EXPECT_EQ(Rows(terminal), std::vector<std::string>{""});
+  loop_.Send(terminal.Id(), wm::kClose);
+  loop_.RunPending();
+  EXPECT_FALSE(frame_->listeners.IsActive(slot::kTerminal));
+  EXPECT_EQ(frame_->terminal, nullptr);
+  EXPECT_EQ(launcher_->Terminal(), nullptr);
+  EXPECT_FALSE(frame_->UpdateCommand(cmd::kClearAll).enabled);
+}
+
+TEST_F(TerminalWindowTest, LauncherOffersOnlyWhatIsBuilt) {
+  EXPECT_TRUE(frame_->UpdateCommand(cmd::kTerminal).enabled);
+  for (std::uint32_t id : {cmd::kCalibrate, cmd::kDraw, cmd::kSplitMode, cmd::kScope, cmd::kGridMaker})
+    EXPECT_FALSE(frame_->UpdateCommand(id).enabled) << id;
+}
+
+}  // namespace
+}  // namespace kx7
