@@ -4,6 +4,10 @@
 
 namespace kx7 {
 
+namespace {
+constexpr const char* kCantOpenWindow = "Can't open window";
+}  // namespace
+
 ToolsLauncher::ToolsLauncher(CMainFrame& frame) : Window(frame.Loop()), frame_(frame) {
   frame_.RegisterCommands(
       cmd::kLauncherFirst, cmd::kLauncherLast, [this](std::uint32_t id) { OnCommand(id); },
@@ -49,6 +53,24 @@ CTerminalWnd* ToolsLauncher::OpenTerminal() {
   if (!frame_.Ui().OpenWindow(*terminal, placement)) return nullptr;
   terminal_ = std::move(terminal);
   return terminal_.get();
+}
+
+bool ToolsLauncher::OpenChild(const std::string& title, Window& window) {
+  Placement placement;
+  placement.kind = PlacementKind::kMdiChild;
+  placement.title = title;
+  placement.maximized = true;
+  if (frame_.Ui().OpenWindow(window, placement)) return true;
+  ShowMessage(frame_.Ui(), kCantOpenWindow);
+  return false;
+}
+
+bool ToolsLauncher::OpenFullScreen(Window& window) {
+  Placement placement;
+  placement.kind = PlacementKind::kFullScreen;
+  placement.rect = frame_.FullScreenRect();
+  placement.maximized = false;
+  return frame_.Ui().OpenWindow(window, placement);
 }
 
 void ToolsLauncher::OnCommand(std::uint32_t id) {

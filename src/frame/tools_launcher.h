@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "display/terminal_wnd.h"
 #include "frame/main_frame.h"
@@ -26,6 +27,13 @@ class ToolsLauncher : public Window {
   // Opens the terminal, or brings the open one to the front maximised.
   CTerminalWnd* OpenTerminal();
   CTerminalWnd* Terminal() const { return terminal_.get(); }
+
+  // A tool window as an MDI child, maximised in the client area; "Can't open window" and false
+  // when it cannot be created. (With a draw window open the child takes the draw window's place;
+  // the draw window comes with its subsystem.)
+  bool OpenChild(const std::string& title, Window& window);
+  // A tool window as a frameless, top-most popup over FullScreenRect.
+  bool OpenFullScreen(Window& window);
 
   // "Busy": the scope or a linearization window listens.
   bool Busy() const;

@@ -123,5 +123,24 @@ TEST_F(TerminalWindowTest, LauncherOffersOnlyWhatIsBuilt) {
     EXPECT_FALSE(frame_->UpdateCommand(id).enabled) << id;
 }
 
+TEST_F(TerminalWindowTest, ToolWindowsOpenAsChildrenOrFullScreenAndAFailureIsSaid) {
+  struct Tool : Window {
+    using Window::Window;
+    LResult OnMessage(MessageId, WParam, LParam) override { return 0; }
+  } tool(loop_);
+  EXPECT_TRUE(launcher_->OpenChild("2pt Cal", tool));
+  EXPECT_EQ(ui_.Opened().back().placement.kind, PlacementKind::kMdiChild);
+  EXPECT_EQ(ui_.Opened().back().placement.title, "2pt Cal");
+  EXPECT_TRUE(launcher_->OpenFullScreen(tool));
+  EXPECT_EQ(ui_.Opened().back().placement.kind, PlacementKind::kFullScreen);
+  EXPECT_EQ(ui_.Opened().back().placement.rect, frame_->FullScreenRect());
+  ui_.SetOpenWindowResult(false);
+  EXPECT_FALSE(launcher_->OpenChild("2pt Cal", tool));
+  EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{"Can't open window"});
+  frame_->OnCommand(cmd::kTerminal);
+  EXPECT_EQ(launcher_->Terminal(), nullptr) << "a terminal that cannot be made ends the command silently";
+  EXPECT_EQ(ui_.MessageTexts().size(), 1u);
+}
+
 }  // namespace
 }  // namespace kx7
