@@ -59,7 +59,6 @@ class QueuedLoop : public MessageLoop {
 
   std::deque<Posted> queue_;
   std::map<TimerKey, Timer> timers_;
-  std::uint64_t timerSequence_ = 0;
   bool quit_ = false;
 };
 
