@@ -186,10 +186,7 @@ CommandState FormatCommands::Update(std::uint32_t id) const {
 }
 
 FormatCommands& InstallFormatCommands(CMainFrame& frame) {
-  auto commands = std::make_shared<FormatCommands>(frame, ProtocolOf(frame)->channel);
-  FormatCommands& installed = *commands;
-  frame.AddSubsystem(commands);
-  return installed;
+  return frame.MakeSubsystem<FormatCommands>(frame, ProtocolOf(frame)->channel);
 }
 
 }  // namespace kx7

@@ -163,6 +163,14 @@ class CMainFrame : public Window, public SerialPortHost {
   // The subsystems that live as long as the frame (the controller protocol, later the tools);
   // destroyed first and in reverse order when the frame goes.
   void AddSubsystem(std::shared_ptr<void> subsystem) { subsystems_.push_back(std::move(subsystem)); }
+  // Makes a subsystem of type T from the arguments and keeps it.
+  template <class T, class... Arguments>
+  T& MakeSubsystem(Arguments&&... arguments) {
+    auto subsystem = std::make_shared<T>(std::forward<Arguments>(arguments)...);
+    T& made = *subsystem;
+    AddSubsystem(std::move(subsystem));
+    return made;
+  }
   // The controller protocol, once installed (it is one of the subsystems).
   ControllerProtocol* protocol = nullptr;
   // The log file, once installed (a subsystem too).

@@ -95,10 +95,7 @@ CommandState ToolsLauncher::Update(std::uint32_t id) const {
 }
 
 ToolsLauncher& InstallToolsLauncher(CMainFrame& frame) {
-  auto launcher = std::make_shared<ToolsLauncher>(frame);
-  ToolsLauncher& installed = *launcher;
-  frame.AddSubsystem(launcher);
-  return installed;
+  return frame.MakeSubsystem<ToolsLauncher>(frame);
 }
 
 }  // namespace kx7

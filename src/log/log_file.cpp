@@ -279,9 +279,7 @@ void LogFile::RegisterCommands() {
 }
 
 LogFile& InstallLogging(CMainFrame& frame) {
-  auto log = std::make_shared<LogFile>(frame);
-  LogFile& installed = *log;
-  frame.AddSubsystem(log);
+  LogFile& installed = frame.MakeSubsystem<LogFile>(frame);
   frame.logFile = &installed;
   return installed;
 }

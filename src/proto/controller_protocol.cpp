@@ -10,9 +10,7 @@ ControllerProtocol::ControllerProtocol(CMainFrame& frame)
       typeMenu(frame, channel, info, identifier) {}
 
 ControllerProtocol& InstallControllerProtocol(CMainFrame& frame) {
-  auto protocol = std::make_shared<ControllerProtocol>(frame);
-  ControllerProtocol& installed = *protocol;
-  frame.AddSubsystem(protocol);
+  ControllerProtocol& installed = frame.MakeSubsystem<ControllerProtocol>(frame);
   frame.protocol = &installed;
   return installed;
 }
