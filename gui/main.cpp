@@ -19,6 +19,7 @@
 
 #include "app/command_line_help.h"
 #include "app/diagnostic_app.h"
+#include "display/terminal_wnd.h"
 #include "command_line_help_dialog.h"
 #include "controller_info_dialog.h"
 #include "log_views.h"
@@ -170,6 +171,13 @@ int main(int argc, char** argv) {
       else
         std::fprintf(stderr, "kx7sdu: could not save %s\n", file.toUtf8().constData());
       std::printf("Status bar: %s\n", window.StatusBarText().toUtf8().constData());
+      // What the terminal shows, when one is open: its last lines.
+      if (const kx7::CTerminalWnd* terminal = frame->terminal) {
+        const kx7::TerminalText& text = terminal->Text();
+        for (int row = std::max(0, text.RowCount() - 6); row < text.RowCount(); ++row)
+          if (!text.Row(row).empty())
+            std::printf("Terminal: %.*s\n", static_cast<int>(text.Row(row).size()), text.Row(row).data());
+      }
       std::fflush(stdout);
       requestClose();
     });

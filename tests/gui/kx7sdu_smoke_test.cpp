@@ -4,7 +4,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -36,12 +38,13 @@ class Kx7sduProcess : public ::testing::Test {
     fs::remove_all(folder_);
   }
 
-  void Start(const std::vector<std::string>& arguments) {
+  void Start(const std::vector<std::string>& arguments, const fs::path& output = {}) {
     const std::string program = std::string(KX7_BINARY_DIR) + "/gui/kx7sdu";
     pid_ = fork();
     ASSERT_GE(pid_, 0);
     if (pid_ == 0) {
       if (chdir(folder_.c_str()) != 0) _exit(126);
+      if (!output.empty() && !freopen(output.c_str(), "w", stdout)) _exit(126);
       setenv("QT_QPA_PLATFORM", "offscreen", 1);
       std::vector<char*> argv;
       argv.push_back(const_cast<char*>(program.c_str()));
@@ -106,6 +109,27 @@ TEST_F(Kx7sduProcess, ScreenshotSavesAPictureAndClosesNormally) {
   ASSERT_GT(bytes.size(), 1000u);
   EXPECT_EQ(std::string(bytes.begin() + 1, bytes.begin() + 4), "PNG");
   EXPECT_EQ(fs::file_size(folder_ / "kx7sdua.ini"), 645u);
+}
+
+TEST_F(Kx7sduProcess, OnTheEmulatorItFindsTheControllerAndTheTerminalShowsDecodedTouches) {
+  const fs::path picture = folder_ / "terminal.png";
+  const fs::path output = folder_ / "output.txt";
+  // The emulated hand starts stroking 3 s after the program last sent anything.
+  Start({"--emulate", "cedar-gen4", "--command", "kTerminal", "--screenshot", picture.string() + ",7000"}, output);
+  ASSERT_EQ(WaitForExit(std::chrono::seconds(90)), 0);
+  const std::vector<std::uint8_t> bytes = Read(picture);
+  ASSERT_GT(bytes.size(), 1000u);
+  const std::vector<std::uint8_t> printed = Read(output);
+  const std::string text(printed.begin(), printed.end());
+  EXPECT_NE(text.find("Status bar: COM1 9600,N,8,1 | Cedar GEN4"), std::string::npos) << text;
+  bool decoded = false;
+  for (std::size_t at = text.find("Terminal: "); at != std::string::npos; at = text.find("Terminal: ", at + 1)) {
+    const std::string line = text.substr(at + 10, 11);
+    // "D 0123,0456", ". ...", "U ...": a touch character, a blank, two four-digit numbers.
+    decoded = decoded || (line.size() == 11 && std::string("D.U ").find(line[0]) != std::string::npos &&
+                          line[1] == ' ' && line[6] == ',' && std::isdigit(static_cast<unsigned char>(line[2])));
+  }
+  EXPECT_TRUE(decoded) << text;
 }
 
 TEST_F(Kx7sduProcess, RegistrationSwitchesEndAtOnce) {
