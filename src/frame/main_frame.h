@@ -31,6 +31,7 @@ namespace kx7 {
 struct ControllerProtocol;
 class LogFile;
 class CTerminalWnd;
+class ToolsLauncher;
 
 // Enabled and checked state of a command, as the menus and toolbars show it.
 struct CommandState {
@@ -177,6 +178,8 @@ class CMainFrame : public Window, public SerialPortHost {
   LogFile* logFile = nullptr;
   // The open terminal window (listener slot 2), or nullptr.
   CTerminalWnd* terminal = nullptr;
+  // The tools launcher, once installed.
+  ToolsLauncher* launcher = nullptr;
   // The report decoder of the terminal and the draw window (a Format-menu id, not saved).
   std::uint32_t ReportFormat = 32816;
   // The Format menu's controller modes: poll (the decoders send 0x11 after each report), Z and
