@@ -1,5 +1,6 @@
 // kx7sdu: the desktop program.
 #include <QApplication>
+#include <QMdiArea>
 #include <QDir>
 #include <QScreen>
 #include <QSocketNotifier>
@@ -20,6 +21,7 @@
 #include "app/command_line_help.h"
 #include "app/diagnostic_app.h"
 #include "display/terminal_wnd.h"
+#include "frame/tools_launcher.h"
 #include "command_line_help_dialog.h"
 #include "controller_info_dialog.h"
 #include "log_views.h"
@@ -110,6 +112,12 @@ int main(int argc, char** argv) {
   ui.SetWindowOpener(
       [&views](kx7::Window& shown, const kx7::Placement& placement) { return views.Open(shown, placement); });
   ui.SetWindowCloser([&views](kx7::Window& closed) { views.Close(closed); });
+  if (kx7::ToolsLauncher* launcher = kx7::LauncherOf(*frame)) {
+    launcher->clientArea = [&window] {
+      const QRect area = window.MdiArea()->viewport()->rect();
+      return kx7::Rect{0, 0, area.width(), area.height()};
+    };
+  }
   frame->activateWindow = [&views](kx7::WindowId id) {
     if (QWidget* view = views.ViewOf(id)) {
       view->raise();

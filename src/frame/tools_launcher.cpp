@@ -34,13 +34,13 @@ bool AsksPenQuestion(std::uint32_t id) {
 
 bool LauncherCommandEnabled(std::uint32_t id, const LauncherState& s) {
   const std::uint32_t t = s.type;
-  const bool calibrationFree = s.linkOpen && !s.Busy() && !s.slots[4];
+  const bool calibrationFree = s.linkOpen && !s.Busy() && !s.listening[4];
   const bool rowan = IsRowanCedar(t);
   const bool romOnly = t == 32856 || t == 32866;
   if (In(id, {32957, 32986, 32988})) return calibrationFree && !romOnly;
-  if (In(id, {32959, 32960})) return !romOnly && (s.linkOpen || s.trackMouse) && !s.slots[1];
+  if (In(id, {32959, 32960})) return !romOnly && (s.linkOpen || s.trackMouse) && !s.listening[1];
   if (In(id, {32961, 32969, 33021})) return true;
-  if (id == 32962) return !romOnly && s.linkOpen && !s.slots[1];
+  if (id == 32962) return !romOnly && s.linkOpen && !s.listening[1];
   if (In(id, {32963, 32995, 32997, 32998, 33001, 33002, 32964, 32965}))
     return calibrationFree && !In(t, {32856, 32862, 32863, 32866, 32867, 32874}) && !LarchOrMaple(t);
   if (In(id, {32966, 32987})) return calibrationFree && !In(t, {32856, 32863, 32864, 32866}) && !LarchOrMaple(t);
@@ -50,7 +50,7 @@ bool LauncherCommandEnabled(std::uint32_t id, const LauncherState& s) {
   if (InRange(id, 32970, 32973) || id == 33029)
     return s.linearizeSwitch && calibrationFree && !rowan &&
            !In(t, {32856, 32862, 32863, 32866, 32867, 32868, 32869, 32878, 32879, 32881});
-  if (In(id, {32974, 33012, 33020})) return s.slots[0];
+  if (In(id, {32974, 33012, 33020})) return s.listening[0];
   if (InRange(id, 32975, 32978) || In(id, {33004, 33005, 33016}))
     return calibrationFree && !In(t, {32856, 32862, 32863, 32866, 32867, 32878, 32879, 32881});
   if (id == 32979)
@@ -70,15 +70,15 @@ bool LauncherCommandEnabled(std::uint32_t id, const LauncherState& s) {
 }
 
 bool LauncherCommandRefused(std::uint32_t id, const LauncherState& s) {
-  if (In(id, {32957, 32966, 32986, 32987, 33007, 33008, 33037, 33038, 33021})) return s.slots[4];
+  if (In(id, {32957, 32966, 32986, 32987, 33007, 33008, 33037, 33038, 33021})) return s.listening[4];
   if (In(id, {32963, 32995, 32997, 32998, 33001, 33002, 33010, 33011, 32964, 32965, 32972, 32973, 32977, 32978,
               32996, 33015, 33017, 33018}))
     return s.Busy();
-  if (In(id, {32968, 32979})) return s.Busy() || s.slots[7];
-  if (In(id, {32970, 32975, 33029, 32971, 32976})) return s.slots[1] || s.slots[10] || s.slots[12];
-  if (In(id, {32974, 33012, 33020})) return !s.slots[0];
+  if (In(id, {32968, 32979})) return s.Busy() || s.listening[7];
+  if (In(id, {32970, 32975, 33029, 32971, 32976})) return s.listening[1] || s.listening[10] || s.listening[12];
+  if (In(id, {32974, 33012, 33020})) return !s.listening[0];
   if (id == 32985) return s.robotDialogOpen;
-  if (In(id, {33004, 33005})) return s.slots[13];
+  if (In(id, {33004, 33005})) return s.listening[13];
   return false;
 }
 
@@ -112,7 +112,7 @@ LauncherState ToolsLauncher::State() const {
   s.type = frame_.ControllerType;
   s.features = frame_.ControllerFeatures;
   s.multiTouch = (frame_.ControllerFeatures & (feature::kMultiContact | feature::kLarchMultitouch)) != 0;
-  for (int slot = 0; slot < kListenerSlots; ++slot) s.slots[static_cast<std::size_t>(slot)] = frame_.listeners.IsActive(slot);
+  for (int slot = 0; slot < kListenerSlots; ++slot) s.listening[static_cast<std::size_t>(slot)] = frame_.listeners.IsActive(slot);
   s.trackMouse = frame_.settings.Options.TrackMouse != 0;
   s.linearizeSwitch = frame_.startup.linearize != 0;
   s.robotPortOpen = frame_.robotPort != 0;
@@ -132,11 +132,11 @@ std::uint32_t ToolsLauncher::Resolve(std::uint32_t id) const {
       return threeTargets ? cmd::kCalibrate3PointMdi : id;
     case cmd::kDraw:
       if (s.multiTouch) return cmd::kMultiDraw;
-      return terminal_ && !s.slots[slot::kDraw] ? cmd::kSplitMode : id;
+      return terminal_ && !s.listening[slot::kDraw] ? cmd::kSplitMode : id;
     case cmd::kFullDraw:
       return s.multiTouch ? cmd::kFullScreenMultiDraw : id;
     case cmd::kTerminal:
-      return s.slots[slot::kDraw] && !terminal_ ? cmd::kSplitMode : id;
+      return s.listening[slot::kDraw] && !terminal_ ? cmd::kSplitMode : id;
     default:
       return id;
   }
@@ -164,7 +164,7 @@ void ToolsLauncher::OnCommand(std::uint32_t id) {
   if (resolved == cmd::kScope && !state.multiTouch && !UsbOrHidLink(state.linkKind)) {
     // The scope takes the screen and the link to itself: the draw window goes, and the terminal
     // unless the user keeps it.
-    if (state.slots[slot::kDraw]) frame_.Loop().Send(frame_.listeners.Listener(slot::kDraw), wm::kClose);
+    if (state.listening[slot::kDraw]) frame_.Loop().Send(frame_.listeners.Listener(slot::kDraw), wm::kClose);
     if (terminal_ && !frame_.settings.Options.KeepTerminalWithScope) terminal_->Close();
   }
   // A pen-capable controller in Auto mode: the user says first whether a pen or a finger touches.

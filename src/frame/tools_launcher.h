@@ -26,12 +26,12 @@ struct LauncherState {
   std::uint32_t type = 0;
   std::uint32_t features = 0;
   bool multiTouch = false;
-  std::array<bool, 31> slots{};  // listener slots in use
+  std::array<bool, 31> listening{};  // listener slots in use (not "slots": a Qt keyword)
   bool trackMouse = false;
   bool linearizeSwitch = false;  // "-linearize"
   bool robotPortOpen = false;
   bool robotDialogOpen = false;  // "Asymtek Control"
-  bool Busy() const { return slots[1] || slots[5] || slots[10]; }
+  bool Busy() const { return listening[1] || listening[5] || listening[10]; }
 };
 
 // The enabling column of the launcher's table.

@@ -33,10 +33,10 @@ TEST_P(LauncherEnabling, FollowsTheTable) {
 
 const EnableCase kEnableCases[] = {
     {"CalibrationOnAnOpenLink", cmd::kCalibrate, nullptr, true},
-    {"CalibrationNotWhileTheScopeRuns", cmd::kCalibrate, [](LauncherState& s) { s.slots[1] = true; }, false},
+    {"CalibrationNotWhileTheScopeRuns", cmd::kCalibrate, [](LauncherState& s) { s.listening[1] = true; }, false},
     {"CalibrationNotForTheBirchRom", cmd::kCalibrate, [](LauncherState& s) { s.type = type::kBirchRom; }, false},
     {"DrawWithTrackMouseWithoutALink", cmd::kDraw, [](LauncherState& s) { s.linkOpen = false; s.trackMouse = true; }, true},
-    {"DrawNotWithTheScope", cmd::kDraw, [](LauncherState& s) { s.slots[1] = true; }, false},
+    {"DrawNotWithTheScope", cmd::kDraw, [](LauncherState& s) { s.listening[1] = true; }, false},
     {"TerminalAlways", cmd::kTerminal, [](LauncherState& s) { s.linkOpen = false; }, true},
     {"FrequencyNotForResistive", cmd::kFrequencyCheck, [](LauncherState& s) { s.features |= 0x8; }, false},
     {"FrequencyNotForCedar", cmd::kFrequencyCheck, [](LauncherState& s) { s.type = type::kCedarGen4; }, false},
@@ -74,7 +74,7 @@ TEST_F(ToolsLauncherTest, AToolOpensOnlyOnceBuiltAndNotWhileItsSlotIsTaken) {
   EXPECT_EQ(openedTools_, std::vector<std::uint32_t>{cmd::kCalibrate});
   EXPECT_TRUE(LauncherCommandRefused(cmd::kCalibrate, [] {
     LauncherState s;
-    s.slots[4] = true;
+    s.listening[4] = true;
     return s;
   }()));
 }
