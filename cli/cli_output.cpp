@@ -72,7 +72,8 @@ std::string ReportText(const ControllerReport& report) {
   out += "LinkKind: " + std::to_string(report.linkKind) + "\n";
   out += "PortSettings: " + ShowableText(report.portSettings) + "\n";
   out += "ControllerType: " + std::to_string(report.controllerType);
-  if (!report.typeName.empty()) out += " " + ShowableText(report.typeName);
+  // Appended in two steps: GCC 12 at -O3 takes " " + a temporary string for an overlapping copy.
+  if (!report.typeName.empty()) out.append(" ").append(ShowableText(report.typeName));
   out += "\n";
   out += "ControllerFeatures: " + Hex32(report.controllerFeatures) + "\n";
   return out;

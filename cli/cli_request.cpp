@@ -7,6 +7,7 @@
 #include "frame/frame_constants.h"
 #include "link/serial/serial_settings.h"
 #include "proto/command_channel.h"
+#include "proto/controller_type_names.h"
 
 namespace kx7::cli {
 namespace {
@@ -21,6 +22,39 @@ constexpr CommandName kCommands[] = {
     {"ports", Command::kPorts, 0},          {"find", Command::kFind, 0},
     {"identify", Command::kIdentify, 0},    {"send", Command::kSend, 1},
     {"read-block", Command::kReadBlock, 1}, {"write-block", Command::kWriteBlock, 2},
+    {"decode", Command::kDecode, 0},        {"terminal", Command::kTerminal, 0},
+};
+
+// The options that belong to one command.
+struct CommandOption {
+  const char* name;
+  Command command;
+  bool takesValue;
+};
+
+constexpr CommandOption kCommandOptions[] = {
+    {"--format", Command::kDecode, true},        {"--type", Command::kDecode, true},
+    {"--features", Command::kDecode, true},      {"--full-resolution", Command::kDecode, false},
+    {"--pass-through", Command::kDecode, false}, {"--wrap-on-cr", Command::kDecode, true},
+    {"--wrap-on-bit7", Command::kDecode, true},  {"--time-display", Command::kTerminal, true},
+    {"--log", Command::kTerminal, true},         {"--raw-log", Command::kTerminal, true},
+    {"--seconds", Command::kTerminal, true},
+};
+
+struct GivenOption {
+  const CommandOption* option;
+  std::string value;
+};
+
+struct FormatName {
+  const char* name;
+  std::uint32_t format;
+};
+
+// The report formats the terminal decodes, by a short name as well as by number.
+constexpr FormatName kFormats[] = {
+    {"kxs", 32816},       {"z", 32840},         {"raw", 32817},     {"hex", 32818},
+    {"digitizer", 32819}, {"undecoded", 32822}, {"signals", 32843},
 };
 
 const CommandName* FindCommand(const std::string& word) {
@@ -30,8 +64,8 @@ const CommandName* FindCommand(const std::string& word) {
 }
 
 // Decimal digits only, so that "1x" or "+1" are not read as 1.
-bool ParseNumber(const std::string& text, int low, int high, int& value) {
-  if (text.empty() || text.size() > 3) return false;
+bool ParseNumber(const std::string& text, int low, int high, int& value, std::size_t mostDigits = 3) {
+  if (text.empty() || text.size() > mostDigits) return false;
   int number = 0;
   for (char c : text) {
     if (c < '0' || c > '9') return false;
@@ -84,7 +118,103 @@ std::optional<std::string> OptionValue(const std::vector<std::string>& arguments
   return std::nullopt;
 }
 
+// One to eight hexadecimal digits, with or without "0x" in front.
+bool ParseFeatures(const std::string& text, std::uint32_t& value) {
+  std::size_t at = 0;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) at = 2;
+  if (text.size() == at || text.size() - at > 8) return false;
+  std::uint32_t number = 0;
+  for (; at < text.size(); ++at) {
+    const char c = text[at];
+    const int digit = (c >= '0' && c <= '9')   ? c - '0'
+                      : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                      : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                                               : -1;
+    if (digit < 0) return false;
+    number = number * 16 + static_cast<std::uint32_t>(digit);
+  }
+  value = number;
+  return true;
+}
+
+bool ParseSwitchValue(const std::string& name, const std::string& text, bool& value, std::string& error) {
+  if (text != "0" && text != "1") {
+    error = name + " " + text + ": not 0 or 1";
+    return false;
+  }
+  value = text == "1";
+  return true;
+}
+
+bool ApplyCommandOption(const GivenOption& given, Request& request, std::string& error) {
+  const std::string name = given.option->name;
+  const std::string& value = given.value;
+  if (given.option->command != request.command) {
+    error = name + " is an option of " + (given.option->command == Command::kDecode ? "decode" : "terminal");
+    return false;
+  }
+  DecodeRequest& decode = request.decode;
+  TerminalRequest& terminal = request.terminal;
+  if (name == "--format") {
+    const std::optional<std::uint32_t> format = ParseReportFormat(value);
+    if (!format) {
+      error = "--format " + value +
+              ": not one of 32816 (kxs), 32840 (z), 32817 (raw), 32818 (hex), 32819 (digitizer), "
+              "32822 (undecoded), 32843 (signals)";
+      return false;
+    }
+    decode.format = *format;
+  } else if (name == "--type") {
+    int type = 0;
+    if (!ParseNumber(value, 1, 99999, type, 5) || *ControllerTypeName(static_cast<std::uint32_t>(type)) == '\0') {
+      error = "--type " + value + ": not a controller type id such as 32861 (Birch)";
+      return false;
+    }
+    decode.controllerType = static_cast<std::uint32_t>(type);
+  } else if (name == "--features") {
+    if (!ParseFeatures(value, decode.features)) {
+      error = "--features " + value + ": not one to eight hexadecimal digits";
+      return false;
+    }
+  } else if (name == "--full-resolution") {
+    decode.fullResolution = true;
+  } else if (name == "--pass-through") {
+    decode.passThrough = true;
+  } else if (name == "--wrap-on-cr") {
+    return ParseSwitchValue(name, value, decode.wrapOnCr, error);
+  } else if (name == "--wrap-on-bit7") {
+    return ParseSwitchValue(name, value, decode.wrapOnBit7, error);
+  } else if (name == "--time-display") {
+    int display = 0;
+    if (!ParseNumber(value, 0, kLastTimeDisplay, display, 1)) {
+      error = "--time-display " + value + ": not 0 (off), 1 (absolute), 2 (relative) or 3 (date and time)";
+      return false;
+    }
+    terminal.timeDisplay = display;
+  } else if (name == "--seconds") {
+    if (!ParseNumber(value, 1, kMostSeconds, terminal.seconds, 9)) {
+      error = "--seconds " + value + ": not a whole number of seconds from 1 to " + std::to_string(kMostSeconds);
+      return false;
+    }
+  } else {
+    std::string& path = name == "--log" ? terminal.logFile : terminal.rawLogFile;
+    if (value.empty()) {
+      error = name + ": no file name";
+      return false;
+    }
+    path = value;
+  }
+  return true;
+}
+
 }  // namespace
+
+std::optional<std::uint32_t> ParseReportFormat(const std::string& text) {
+  for (const FormatName& entry : kFormats) {
+    if (strcasecmp(text.c_str(), entry.name) == 0 || text == std::to_string(entry.format)) return entry.format;
+  }
+  return std::nullopt;
+}
 
 bool ParseLink(const std::string& text, LinkRequest& out, std::string& error) {
   const std::size_t comma = text.find(',');
@@ -114,6 +244,7 @@ std::optional<Request> ParseRequest(const std::vector<std::string>& arguments, s
   Request request;
   const CommandName* command = nullptr;
   std::vector<std::string> operands;
+  std::vector<GivenOption> commandOptions;
   std::size_t operandsWanted = 0;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
@@ -132,8 +263,23 @@ std::optional<Request> ParseRequest(const std::vector<std::string>& arguments, s
         if (!ParseLink(*value, named, error)) return std::nullopt;
         request.link = named;
       } else {
-        error = "unknown option \"" + argument + "\"";
-        return std::nullopt;
+        const CommandOption* matched = nullptr;
+        std::string optionValue;
+        for (const CommandOption& option : kCommandOptions) {
+          if (!option.takesValue) {
+            if (argument == option.name) matched = &option;
+          } else if (const std::optional<std::string> given = OptionValue(arguments, i, option.name, error)) {
+            if (!error.empty()) return std::nullopt;
+            matched = &option;
+            optionValue = *given;
+          }
+          if (matched) break;
+        }
+        if (!matched) {
+          error = "unknown option \"" + argument + "\"";
+          return std::nullopt;
+        }
+        commandOptions.push_back({matched, optionValue});
       }
       continue;
     }
@@ -165,6 +311,8 @@ std::optional<Request> ParseRequest(const std::vector<std::string>& arguments, s
     return std::nullopt;
   }
   request.command = command->command;
+  for (const GivenOption& given : commandOptions)
+    if (!ApplyCommandOption(given, request, error)) return std::nullopt;
   switch (request.command) {
     case Command::kPorts:
       break;
@@ -189,6 +337,23 @@ std::optional<Request> ParseRequest(const std::vector<std::string>& arguments, s
     case Command::kWriteBlock:
       if (!ParseBlockNumber(operands[0], request.block, error)) return std::nullopt;
       if (!ParseBlockBytes(operands[1], request.block, request.blockBytes, error)) return std::nullopt;
+      break;
+    case Command::kDecode:
+      if (request.link || request.json) {
+        error = std::string("decode reads its bytes from standard input and prints lines; ") +
+                (request.link ? "--link" : "--json") + " is for the commands that reach the controller";
+        return std::nullopt;
+      }
+      break;
+    case Command::kTerminal:
+      if (request.json) {
+        error = "terminal prints the terminal's lines as they are; --json is not for it";
+        return std::nullopt;
+      }
+      if (!request.terminal.logFile.empty() && !request.terminal.rawLogFile.empty()) {
+        error = "one log at a time: --log or --raw-log";
+        return std::nullopt;
+      }
       break;
   }
   return request;

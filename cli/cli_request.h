@@ -10,12 +10,32 @@
 
 namespace kx7::cli {
 
-enum class Command { kPorts, kFind, kIdentify, kSend, kReadBlock, kWriteBlock };
+enum class Command { kPorts, kFind, kIdentify, kSend, kReadBlock, kWriteBlock, kDecode, kTerminal };
 
 // --link COMn[,SETTINGS]: this serial port instead of a search.
 struct LinkRequest {
   int port = 0;
   std::string settings;  // empty: the saved settings
+};
+
+// decode: what the decoders are told about the controller and the options. The terminal reads
+// these from the frame; decode has no frame, so they come from the command line.
+struct DecodeRequest {
+  std::uint32_t format = 32816;          // --format: a Format command id
+  std::uint32_t controllerType = 32861;  // --type: Birch, the plain KXS tablet controller
+  std::uint32_t features = 0;            // --features
+  bool fullResolution = false;           // --full-resolution
+  bool passThrough = false;              // --pass-through
+  bool wrapOnCr = true;                  // --wrap-on-cr, the program's default
+  bool wrapOnBit7 = true;                // --wrap-on-bit7, the program's default
+};
+
+// terminal: how long it streams and where it logs.
+struct TerminalRequest {
+  std::optional<int> timeDisplay;  // --time-display 0-3 for this run; nothing: the saved setting
+  std::string logFile;             // --log: a text log appended as the terminal writes it
+  std::string rawLogFile;          // --raw-log: the received bytes appended unchanged
+  int seconds = 0;                 // --seconds: after the terminal opened; 0: until a signal
 };
 
 struct Request {
@@ -27,6 +47,8 @@ struct Request {
   std::string text;                          // send TEXT
   int block = 0;                             // read-block N, write-block N
   std::vector<std::uint8_t> blockBytes;      // write-block N HEX
+  DecodeRequest decode;
+  TerminalRequest terminal;
 };
 
 // The blocks the command set reads and writes: "GP" and "SP" with the character '0' + n.
@@ -35,6 +57,13 @@ inline constexpr int kLastBlock = 10;
 // Block 5 is the four-byte serial number.
 inline constexpr int kSerialNumberBlock = 5;
 inline constexpr std::size_t kSerialNumberBytes = 4;
+
+inline constexpr int kLastTimeDisplay = 3;
+inline constexpr int kMostSeconds = 999999999;
+
+// A Format command id (32816, 32840, 32817, 32818, 32819, 32822, 32843) or its name (kxs, z, raw,
+// hex, digitizer, undecoded, signals; either case); nothing otherwise.
+std::optional<std::uint32_t> ParseReportFormat(const std::string& text);
 
 // Reads the arguments that are left after the shared options. A command's operands follow it
 // directly, so `send -OI` sends "-OI"; any other argument that starts with a single '-' is a

@@ -4,21 +4,13 @@
 #include "frame/frame_texts.h"
 #include "proto/controller_type_names.h"
 #include "proto/proto_constants.h"
+#include "terminal_command.h"
 
 namespace kx7::cli {
 namespace {
 
 // A one-line reply ends at its CR long before this.
 constexpr std::size_t kSendReplyLength = 256;
-
-// Connects as the command needs: a search, or the --link port as it is. Over --link the block
-// commands identify first, because the block rules depend on the controller type.
-bool Connect(ControllerSession& session, const Request& request, bool identifyLink) {
-  if (!request.link) return session.Find();
-  if (!session.OpenLink(*request.link)) return false;
-  if (identifyLink) session.Identify();
-  return true;
-}
 
 void PrintReport(ControllerSession& session, const Request& request, std::ostream& out) {
   const ControllerReport report = session.Report();
@@ -45,7 +37,7 @@ int RunIdentify(ControllerSession& session, const Request& request, std::ostream
 }
 
 int RunSend(ControllerSession& session, const Request& request, std::ostream& out, std::ostream& err) {
-  if (!Connect(session, request, false)) return 1;
+  if (!session.Connect(request, false)) return 1;
   CommandChannel& channel = session.Protocol().channel;
   channel.SendCommand(request.text);
   const ReplyBytes reply = channel.Transact(kSendReplyLength, 0);
@@ -64,7 +56,8 @@ int RunSend(ControllerSession& session, const Request& request, std::ostream& ou
 }
 
 int RunReadBlock(ControllerSession& session, const Request& request, std::ostream& out) {
-  if (!Connect(session, request, true)) return 1;
+  // Over --link the controller is identified first: the block rules depend on its type.
+  if (!session.Connect(request, true)) return 1;
   CommandChannel& channel = session.Protocol().channel;
   std::vector<std::uint8_t> block;
   if (!channel.ReadBlock(request.block, block)) return 1;
@@ -80,7 +73,7 @@ int RunReadBlock(ControllerSession& session, const Request& request, std::ostrea
 }
 
 int RunWriteBlock(ControllerSession& session, const Request& request) {
-  if (!Connect(session, request, true)) return 1;
+  if (!session.Connect(request, true)) return 1;
   std::vector<std::uint8_t> block = request.blockBytes;
   return session.Protocol().channel.WriteBlock(request.block, block) ? 0 : 1;
 }
@@ -128,6 +121,13 @@ bool ControllerSession::Identify() {
   return identified;
 }
 
+bool ControllerSession::Connect(const Request& request, bool identifyLink) {
+  if (!request.link) return Find();
+  if (!OpenLink(*request.link)) return false;
+  if (identifyLink) Identify();
+  return true;
+}
+
 ControllerReport ControllerSession::Report() {
   ControllerReport report;
   for (int line = 0; line < ControllerInfoWindow::kLineCount; ++line)
@@ -155,7 +155,10 @@ int RunControllerCommand(const Request& request, CDiagnosticApp& app, std::ostre
       return RunReadBlock(session, request, out);
     case Command::kWriteBlock:
       return RunWriteBlock(session, request);
+    case Command::kTerminal:
+      return RunTerminal(session, request, out, err);
     case Command::kPorts:
+    case Command::kDecode:
       break;
   }
   return 2;

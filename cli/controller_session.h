@@ -8,7 +8,7 @@
 #include "app/diagnostic_app.h"
 #include "cli_output.h"
 #include "cli_request.h"
-#include "platform/console_ui_host.h"
+#include "cli_ui_host.h"
 #include "platform/real_time_loop.h"
 #include "proto/controller_protocol.h"
 
@@ -25,6 +25,8 @@ class ControllerSession {
 
   CMainFrame& Frame() { return *frame_; }
   ControllerProtocol& Protocol() { return *protocol_; }
+  CliUiHost& Ui() { return ui_; }
+  RealTimeLoop& Loop() { return loop_; }
 
   // Find Controller as the Port menu runs it (flags 0x08); true when a controller was found.
   bool Find();
@@ -32,12 +34,15 @@ class ControllerSession {
   bool OpenLink(const LinkRequest& link);
   // Identification on the open link, as "Poll the controller for type" runs it.
   bool Identify();
+  // Connects as the command asks: a search, or the --link port as it is; over --link the
+  // controller is identified first when `identifyLink` is set.
+  bool Connect(const Request& request, bool identifyLink);
 
   ControllerReport Report();
 
  private:
   RealTimeLoop loop_;
-  ConsoleUiHost ui_;
+  CliUiHost ui_;
   std::unique_ptr<CMainFrame> frame_;
   ControllerProtocol* protocol_ = nullptr;
 };

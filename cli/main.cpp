@@ -13,6 +13,7 @@
 #include "cli_request.h"
 #include "controller_session.h"
 #include "emulator/pty_server.h"
+#include "line_decoder.h"
 #include "platform/port_directory.h"
 
 namespace {
@@ -35,10 +36,15 @@ constexpr const char* kUsageHead =
     "  write-block N HEX     write parameter block N from hex pairs (either case; block 5 takes 4\n"
     "                        bytes); Block1 of a Cedar or Rowan controller gets its checksum stored\n"
     "                        in its last two bytes\n"
+    "  decode                read bytes from standard input to their end and print the lines the\n"
+    "                        terminal shows for them, one an output line (below); needs no controller\n"
+    "  terminal              open the terminal on the controller and print every line it shows as the\n"
+    "                        line ends, until SIGINT or SIGTERM or for --seconds (below)\n"
     "\n"
     "  A command's arguments follow it directly, so \"send -OI\" sends -OI. Every command but find\n"
-    "  first finds the controller as find does, or opens the --link port; over --link, read-block and\n"
-    "  write-block identify the controller first, since the block rules depend on its type.\n"
+    "  and decode first finds the controller as find does, or opens the --link port; over --link,\n"
+    "  read-block, write-block and terminal identify the controller first, since the block rules and\n"
+    "  the decoders depend on its type.\n"
     "\n"
     "options:\n"
     "  --port COMn=PATH      show the device PATH as COM port n (repeatable);\n"
@@ -52,6 +58,44 @@ constexpr const char* kUsageHead =
 constexpr const char* kUsageRest =
     "  --help                this text\n"
     "  --version             the program's version\n"
+    "\n"
+    "decode [--format ID] [--type ID] [--features HEX] [--full-resolution] [--pass-through]\n"
+    "       [--wrap-on-cr 0|1] [--wrap-on-bit7 0|1]  < BYTES\n"
+    "  --format ID           the report format: 32816 or kxs (default), 32840 or z (KXS with Z),\n"
+    "                        32817 or raw (11-bit signed), 32818 or hex (hex dump), 32819 or\n"
+    "                        digitizer and 32822 or undecoded (both undecoded text), 32843 or\n"
+    "                        signals (the four-channel stream or the corner signals, by --type)\n"
+    "  --type ID             the controller type the decoders go by: default 32861 (Birch), a plain\n"
+    "                        KXS tablet controller; 32855 (Generic) shows KXS reports undecoded\n"
+    "  --features HEX        its ControllerFeatures (default 0; with 1000 or 800 the KXS reports\n"
+    "                        carry a contact number)\n"
+    "  --full-resolution     KXS and raw points in full 14-bit resolution (\"Full Birch2 XY\n"
+    "                        Resolution\")\n"
+    "  --pass-through        the link forwards a second processor: every byte undecoded (32843:\n"
+    "                        nothing shown)\n"
+    "  --wrap-on-cr 0|1      \"Line wrap on CR (Hex Dump) or Point\", default 1; with 0 decoded reports\n"
+    "                        follow each other on a line, a blank between them\n"
+    "  --wrap-on-bit7 0|1    \"Line wrap on Bit7 Set (Hex Dump)\", default 1\n"
+    "  The decoders see a serial link, no poll mode and no log, and no time stamps are added. Every\n"
+    "  line ends in LF; a line still open at the end of the input is printed too; a line that would\n"
+    "  pass 148 characters is broken as the terminal breaks it. Undecoded bytes: 20 to 7E show as\n"
+    "  themselves and every other byte as <XX> (two upper-case hexadecimal digits), a CR ends the\n"
+    "  line and a LF right after a CR is left out.\n"
+    "\n"
+    "terminal [--time-display 0-3] [--log FILE] [--raw-log FILE] [--seconds N]\n"
+    "  --time-display N      the terminal's time stamps, for this run only (the saved setting stays):\n"
+    "                        0 off, 1 \"%010d \" milliseconds since the terminal opened, 2 \"%05d  \"\n"
+    "                        milliseconds since the last stamp, 3 \"{MM/DD/YYYY hh:mm:ss} \";\n"
+    "                        default the saved setting (at first 0)\n"
+    "  --log FILE            append what the terminal shows to FILE, as Toggle Logging does: each\n"
+    "                        line ended by CR (CR LF with the LogLinefeeds setting)\n"
+    "  --raw-log FILE        append every received byte to FILE unchanged, as the raw log does\n"
+    "  --seconds N           stop N seconds after the terminal opened (default: at SIGINT or SIGTERM)\n"
+    "  The terminal opens once the controller is found (over --link: identified) and shows what the\n"
+    "  controller sends, decoded in the report format KXS; each line is printed as it ends, bytes\n"
+    "  outside printable ASCII as <XX>, and the line still open at the end is printed too. SIGINT or\n"
+    "  SIGTERM ends the run at any point, the search too, and so does a reader that stops reading\n"
+    "  standard output; the exit code is then 0.\n"
     "\n"
     "program switches: those of kx7sdu, wherever they stand; for the search these count:\n"
     "  -noserial             try no serial port          -norv   try neither touch driver\n"
@@ -74,8 +118,8 @@ constexpr const char* kUsageRest =
     "setting that worked last.\n"
     "\n"
     "exit codes: 0 done; 1 no controller found, the port did not open, no reply, the block read or\n"
-    "write failed, no controller type identified (identify), or no pseudo-terminal for --emulate;\n"
-    "2 bad usage\n";
+    "write failed, no controller type identified (identify), the log file did not open (terminal),\n"
+    "standard input could not be read (decode), or no pseudo-terminal for --emulate; 2 bad usage\n";
 
 std::string Usage() { return std::string(kUsageHead) + kx7::kEmulateOptionsHelp + kUsageRest; }
 
@@ -114,6 +158,14 @@ int main(int argc, char** argv) {
   if (!request) {
     std::fprintf(stderr, "kx7cli: %s (see kx7cli --help)\n", problem.c_str());
     return 2;
+  }
+  // decode needs neither ports nor a frame nor the settings file.
+  if (request->command == kx7::cli::Command::kDecode) {
+    if (options.emulateFamily) {
+      std::fprintf(stderr, "kx7cli: decode reads standard input; --emulate is for the other commands\n");
+      return 2;
+    }
+    return kx7::cli::RunDecode(request->decode, std::cin, std::cout, std::cerr);
   }
 
   kx7::CDiagnosticApp app;

@@ -62,6 +62,81 @@ TEST(CliRequest, ReadsTheOwnOptionsAnywhere) {
   EXPECT_EQ(plain->link->settings, "");
 }
 
+TEST(CliRequest, ReadsTheDecodeOptions) {
+  std::string error;
+  const std::optional<Request> plain = ParseRequest({"decode"}, error);
+  ASSERT_TRUE(plain) << error;
+  EXPECT_EQ(plain->command, Command::kDecode);
+  EXPECT_EQ(plain->decode.format, 32816u);
+  EXPECT_EQ(plain->decode.controllerType, 32861u);
+  EXPECT_EQ(plain->decode.features, 0u);
+  EXPECT_FALSE(plain->decode.fullResolution);
+  EXPECT_FALSE(plain->decode.passThrough);
+  EXPECT_TRUE(plain->decode.wrapOnCr);
+  EXPECT_TRUE(plain->decode.wrapOnBit7);
+
+  // The options may come before the command as well.
+  const std::optional<Request> full =
+      ParseRequest({"--format=hex", "decode", "--type", "32882", "--features", "0x00001000", "--full-resolution",
+                    "--pass-through", "--wrap-on-cr", "0", "--wrap-on-bit7=0"},
+                   error);
+  ASSERT_TRUE(full) << error;
+  EXPECT_EQ(full->decode.format, 32818u);
+  EXPECT_EQ(full->decode.controllerType, 32882u);
+  EXPECT_EQ(full->decode.features, 0x1000u);
+  EXPECT_TRUE(full->decode.fullResolution);
+  EXPECT_TRUE(full->decode.passThrough);
+  EXPECT_FALSE(full->decode.wrapOnCr);
+  EXPECT_FALSE(full->decode.wrapOnBit7);
+}
+
+TEST(CliRequest, ReadsReportFormatsByNumberAndName) {
+  struct Case {
+    const char* text;
+    std::uint32_t format;
+  };
+  for (const Case& c :
+       {Case{"32816", 32816}, Case{"kxs", 32816}, Case{"32840", 32840}, Case{"Z", 32840}, Case{"32817", 32817},
+        Case{"raw", 32817}, Case{"32818", 32818}, Case{"HEX", 32818}, Case{"32819", 32819}, Case{"digitizer", 32819},
+        Case{"32822", 32822}, Case{"undecoded", 32822}, Case{"32843", 32843}, Case{"signals", 32843}}) {
+    const std::optional<std::uint32_t> format = ParseReportFormat(c.text);
+    ASSERT_TRUE(format) << c.text;
+    EXPECT_EQ(*format, c.format) << c.text;
+  }
+  for (const char* text : {"", "0", "32820", "032816", "kxs2", "hexdump"})
+    EXPECT_FALSE(ParseReportFormat(text)) << text;
+}
+
+TEST(CliRequest, ReadsTheTerminalOptions) {
+  std::string error;
+  const std::optional<Request> plain = ParseRequest({"terminal"}, error);
+  ASSERT_TRUE(plain) << error;
+  EXPECT_EQ(plain->command, Command::kTerminal);
+  EXPECT_FALSE(plain->terminal.timeDisplay);
+  EXPECT_EQ(plain->terminal.logFile, "");
+  EXPECT_EQ(plain->terminal.rawLogFile, "");
+  EXPECT_EQ(plain->terminal.seconds, 0);
+
+  const std::optional<Request> full = ParseRequest(
+      {"--link", "COM2", "terminal", "--time-display", "3", "--log", "run.log", "--seconds", "999999999", "-norv"},
+      error);
+  ASSERT_TRUE(full) << error;
+  ASSERT_TRUE(full->terminal.timeDisplay);
+  EXPECT_EQ(*full->terminal.timeDisplay, 3);
+  EXPECT_EQ(full->terminal.logFile, "run.log");
+  EXPECT_EQ(full->terminal.seconds, 999999999);
+  EXPECT_EQ(full->programSwitches, std::vector<std::string>{"-norv"});
+  ASSERT_TRUE(full->link);
+  EXPECT_EQ(full->link->port, 2);
+
+  const std::optional<Request> raw = ParseRequest({"terminal", "--raw-log=bytes.bin", "--time-display=0"}, error);
+  ASSERT_TRUE(raw) << error;
+  EXPECT_EQ(raw->terminal.rawLogFile, "bytes.bin");
+  EXPECT_EQ(raw->terminal.logFile, "");
+  ASSERT_TRUE(raw->terminal.timeDisplay);
+  EXPECT_EQ(*raw->terminal.timeDisplay, 0);
+}
+
 TEST(CliRequest, RejectsWhatCannotBeCarriedOut) {
   struct Case {
     std::vector<std::string> arguments;
@@ -92,6 +167,31 @@ TEST(CliRequest, RejectsWhatCannotBeCarriedOut) {
       {{"--link", "COM1,", "send", "Z"}, "not a port setting"},
       {{"--link", "COM1,fast", "send", "Z"}, "not a port setting"},
       {{"--link", "COM1", "find"}, "find searches"},
+      {{"decode", "extra"}, "one too many"},
+      {{"decode", "--format"}, "needs a value"},
+      {{"decode", "--format", "1"}, "not one of"},
+      {{"decode", "--format", "32820"}, "not one of"},
+      {{"decode", "--type", "5"}, "not a controller type"},
+      {{"decode", "--type", "32861x"}, "not a controller type"},
+      {{"decode", "--features", "123456789"}, "hexadecimal"},
+      {{"decode", "--features", "0x"}, "hexadecimal"},
+      {{"decode", "--features", "G"}, "hexadecimal"},
+      {{"decode", "--wrap-on-cr", "2"}, "not 0 or 1"},
+      {{"decode", "--wrap-on-bit7", "yes"}, "not 0 or 1"},
+      {{"decode", "--full-resolution=1"}, "unknown option"},
+      {{"--link", "COM1", "decode"}, "standard input"},
+      {{"--json", "decode"}, "standard input"},
+      {{"decode", "--seconds", "5"}, "an option of terminal"},
+      {{"find", "--format", "32816"}, "an option of decode"},
+      {{"terminal", "--pass-through"}, "an option of decode"},
+      {{"terminal", "--time-display", "4"}, "not 0 (off)"},
+      {{"terminal", "--time-display", "01"}, "not 0 (off)"},
+      {{"terminal", "--seconds", "0"}, "whole number of seconds"},
+      {{"terminal", "--seconds", "1.5"}, "whole number of seconds"},
+      {{"terminal", "--seconds", "1000000000"}, "whole number of seconds"},
+      {{"terminal", "--log", ""}, "no file name"},
+      {{"terminal", "--log", "a", "--raw-log", "b"}, "one log at a time"},
+      {{"--json", "terminal"}, "not for it"},
   };
   for (const Case& c : cases) {
     std::string error;

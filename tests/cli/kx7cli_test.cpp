@@ -14,9 +14,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "app/settings_file.h"
 
 extern char** environ;
 
@@ -281,6 +285,52 @@ class EmulatorProcess {
   std::string path_;
 };
 
+// kx7cli in the background, for the runs that end by a signal.
+class CliProcess {
+ public:
+  ~CliProcess() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+
+  bool Start(const std::string& folder, const std::string& arguments) {
+    out_ = folder + "/cli-stdout";
+    err_ = folder + "/cli-stderr";
+    // exec: the shell's process becomes kx7cli, so the signal reaches it.
+    std::string command = "cd '" + folder + "' && exec " + kCli + " " + arguments + " >'" + out_ + "' 2>'" + err_ + "'";
+    std::string shell = "/bin/sh", dashC = "-c";
+    char* argv[] = {shell.data(), dashC.data(), command.data(), nullptr};
+    start_ = Clock::now();
+    if (posix_spawn(&pid_, "/bin/sh", nullptr, nullptr, argv, environ) != 0) pid_ = -1;
+    return pid_ > 0;
+  }
+  void Signal(int signal) const { kill(pid_, signal); }
+  Result Wait() {
+    Result result;
+    int status = 0;
+    if (waitpid(pid_, &status, 0) == pid_) result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    pid_ = -1;
+    result.seconds = std::chrono::duration<double>(Clock::now() - start_).count();
+    result.out = ReadFile(out_);
+    result.err = ReadFile(err_);
+    result.output = result.out + result.err;
+    return result;
+  }
+  static std::string ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+  }
+
+ private:
+  pid_t pid_ = -1;
+  std::string out_, err_;
+  Clock::time_point start_;
+};
+
 // Each run keeps its settings file in a folder of its own.
 class Kx7cliController : public ::testing::Test {
  protected:
@@ -335,9 +385,122 @@ TEST(Kx7cli, WithoutSystemPortsOnlyTheMappedPortsAreListed) {
 
 TEST(Kx7cli, HelpNamesEveryCommandAndOption) {
   const Result result = RunCli("--help");
-  for (const char* word : {"find", "identify", "send TEXT", "read-block N", "write-block N HEX", "--link COMn",
-                           "--no-system-ports", "--json", "--emulate", "-noserial", "<XX>", "exit codes"})
+  for (const char* word : {"find",
+                           "identify",
+                           "send TEXT",
+                           "read-block N",
+                           "write-block N HEX",
+                           "--link COMn",
+                           "--no-system-ports",
+                           "--json",
+                           "--emulate",
+                           "-noserial",
+                           "<XX>",
+                           "exit codes",
+                           "decode",
+                           "--format ID",
+                           "--type ID",
+                           "--features HEX",
+                           "--full-resolution",
+                           "--pass-through",
+                           "--wrap-on-cr",
+                           "--wrap-on-bit7",
+                           "32861",
+                           "terminal",
+                           "--time-display",
+                           "--log FILE",
+                           "--raw-log FILE",
+                           "--seconds N",
+                           "SIGINT"})
     EXPECT_NE(result.out.find(word), std::string::npos) << word;
+}
+
+TEST_F(Kx7cliController, DecodeReadsTheBytesOfStandardInput) {
+  struct Case {
+    const char* options;
+    std::string bytes;
+    const char* out;
+  };
+  const Case cases[] = {
+      {"", std::string("\xC0\x00\x20\x00\x10\xC0\x00\x20\x00\x10\x80\x00\x20\x00\x10", 15),
+       "D 0512,0256\n. 0512,0256\nU 0512,0256\n"},
+      {"--format 32818 --wrap-on-bit7 0", std::string("\x81\x00\x0D\x1A", 4), "81 00 0D \n1A \n"},
+      // A NUL and the bytes above 7F arrive as they are, and the open line is printed at the end.
+      {"--format undecoded", std::string("ok\r\n\x00\xFF\r\nend", 11), "ok\n<00><FF>\nend\n"},
+  };
+  const std::string input = folder_ + "/input.bin";
+  for (const Case& c : cases) {
+    std::ofstream(input, std::ios::binary) << c.bytes;
+    const Result result = Run(std::string("decode ") + c.options + " <'" + input + "'");
+    EXPECT_EQ(result.exitCode, 0) << c.options << ": " << result.output;
+    EXPECT_EQ(result.out, c.out) << c.options;
+    EXPECT_EQ(result.err, "") << c.options;
+  }
+  // No settings file: decode has no frame.
+  EXPECT_FALSE(std::filesystem::exists(folder_ + "/kx7sdua.ini"));
+}
+
+TEST(Kx7cli, DecodeAndTerminalBadUsageEndsWithExitCodeTwo) {
+  for (const char* arguments : {"decode --format 1", "decode --wrap-on-cr 2", "decode --type 1", "decode extra",
+                                "--link COM1 decode", "--emulate cedar-gen4 decode", "terminal --seconds 0",
+                                "terminal --time-display 4", "terminal --format 32818", "find --log x.log"}) {
+    const Result result = RunCli(std::string(arguments) + " </dev/null");
+    EXPECT_EQ(result.exitCode, 2) << arguments << ": " << result.output;
+    EXPECT_NE(result.err.find("kx7cli: "), std::string::npos) << arguments << ": " << result.err;
+  }
+}
+
+TEST_F(Kx7cliController, TerminalPrintsTheDecodedTouchesAsTheyComeAndLogsThem) {
+  const Result result = Run(kCedar + "terminal --seconds 6 --time-display 1 --log touches.log");
+  ASSERT_EQ(result.exitCode, 0) << result.output;
+  EXPECT_GE(result.seconds, 6.0);
+  const std::vector<std::string> lines = Lines(result.out);
+  // The emulated hand strokes from 3 s after the search: a report every few milliseconds.
+  ASSERT_GE(lines.size(), 20u) << result.output;
+  const std::regex touch("([0-9]{10}) ([D. U]) [0-9]{4},[0-9]{4}");
+  long previous = -1;
+  for (const std::string& line : lines) {
+    std::smatch match;
+    ASSERT_TRUE(std::regex_match(line, match, touch)) << line;
+    const long stamp = std::stol(match[1]);
+    EXPECT_GE(stamp, previous) << line;
+    previous = stamp;
+  }
+  EXPECT_EQ(lines[0].substr(11, 2), "D ") << lines[0];
+  EXPECT_LE(previous, 6500);
+
+  // The log holds the same lines, each ended by CR as the terminal ends it (the last one may
+  // still have been open).
+  std::string joined;
+  for (const std::string& line : lines) joined += line + "\r";
+  const std::string log = CliProcess::ReadFile(folder_ + "/touches.log");
+  EXPECT_TRUE(log == joined || log + "\r" == joined) << log;
+
+  // The time stamps were for this run only.
+  kx7::SettingsFile settings;
+  ASSERT_EQ(kx7::LoadSettingsFile(folder_ + "/kx7sdua.ini", settings), kx7::SettingsLoadResult::kRead);
+  EXPECT_EQ(settings.Options.TimeDisplay, 0);
+}
+
+TEST_F(Kx7cliController, TerminalEndsAtASignalWithExitCodeZero) {
+  struct Case {
+    std::string arguments;
+    int signal;
+    int afterMs;
+  };
+  // A silent port keeps the search going: the signal stops it quietly. The Cedar is found at
+  // once, so its signal comes while the terminal streams.
+  for (const Case& c :
+       {Case{"--no-system-ports --emulate silent terminal", SIGINT, 1000}, Case{kCedar + "terminal", SIGTERM, 2000}}) {
+    CliProcess cli;
+    ASSERT_TRUE(cli.Start(folder_, c.arguments)) << c.arguments;
+    std::this_thread::sleep_for(std::chrono::milliseconds(c.afterMs));
+    cli.Signal(c.signal);
+    const Result result = cli.Wait();
+    EXPECT_EQ(result.exitCode, 0) << c.arguments << ": " << result.output;
+    EXPECT_LT(result.seconds, c.afterMs / 1000.0 + 3) << c.arguments;
+    EXPECT_EQ(result.err.find("Can't Find Controller"), std::string::npos) << c.arguments << ": " << result.err;
+  }
 }
 
 TEST_F(Kx7cliController, FindReportsTheControllerAnsweringAtTheFirstSettings) {
