@@ -91,13 +91,16 @@ void TerminalText::EndLine(LineEnd reason) {
 
 void TerminalText::NewLine() {
   column_ = 0;
+  // Nothing reads a line past its length: emptying it is enough.
   if (lineCount_ == kLines - 1) {
     top_ = (top_ + 1) % kLines;  // the oldest line goes
-    Current() = Line{};
+    Current().length = 0;
+    Current().colour = Colour::kReceived;
     if (onScrolled) onScrolled();
   } else {
     ++lineCount_;
-    Current() = Line{};
+    Current().length = 0;
+    Current().colour = Colour::kReceived;
     if (onRowChanged) onRowChanged(lineCount_);
   }
 }

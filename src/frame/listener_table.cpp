@@ -5,14 +5,15 @@ namespace kx7 {
 void ListenerTable::SetListener(int slot, WindowId window) {
   if (!Valid(slot)) return;
   slots_[static_cast<std::size_t>(slot)] = Slot{1, window};
+  activeMask_ |= std::uint32_t{1} << slot;
 }
 
 void ListenerTable::ClearListener(int slot) {
   if (!Valid(slot)) return;
   slots_[static_cast<std::size_t>(slot)] = Slot{};
+  activeMask_ &= ~(std::uint32_t{1} << slot);
 }
 
-bool ListenerTable::IsActive(int slot) const { return Valid(slot) && slots_[static_cast<std::size_t>(slot)].active == 1; }
 
 WindowId ListenerTable::Listener(int slot) const {
   return Valid(slot) ? slots_[static_cast<std::size_t>(slot)].window : kNoWindow;

@@ -130,8 +130,8 @@ void CMainFrame::OnPortData(int port) {
 void CMainFrame::DispatchBytes(const std::uint8_t* bytes, std::size_t count) {
   linkFlags.stopFanOut = 0;
   for (std::size_t i = 0; i < count; ++i) {
-    for (int slot = 0; slot < kListenerSlots; ++slot) {
-      if (!listeners.IsActive(slot)) continue;
+    // The table is read again after each listener: one may have joined or left.
+    for (int slot = listeners.NextActive(-1); slot >= 0; slot = listeners.NextActive(slot)) {
       if (slot == slot::kMemoryExchange) {
         if (memoryExchange) memoryExchange->OnByte(bytes[i]);
       } else if (slot == slot::kReplyCollector) {

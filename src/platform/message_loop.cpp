@@ -13,12 +13,20 @@ WindowId MessageLoop::Register(Window* window) {
 void MessageLoop::Unregister(WindowId id) {
   // Queued messages and timers of a window that is gone are dropped when they come due.
   windows_.erase(id);
+  if (lastId_ == id) {
+    lastId_ = kNoWindow;
+    lastWindow_ = nullptr;
+  }
   ForgetWindow(id);
 }
 
 Window* MessageLoop::Find(WindowId id) const {
+  if (id == lastId_ && id != kNoWindow) return lastWindow_;
   const auto it = windows_.find(id);
-  return it == windows_.end() ? nullptr : it->second;
+  if (it == windows_.end()) return nullptr;
+  lastId_ = id;
+  lastWindow_ = it->second;
+  return it->second;
 }
 
 LResult MessageLoop::Send(WindowId target, MessageId message, WParam wParam, LParam lParam) {

@@ -67,6 +67,10 @@ class MessageLoop {
  private:
   std::unordered_map<WindowId, Window*> windows_;
   WindowId nextId_ = 1;
+  // The window found last: received bytes go to the same listener thousands of times a second.
+  // Ids are never reused, so the pair stays right until that window unregisters.
+  mutable WindowId lastId_ = kNoWindow;
+  mutable Window* lastWindow_ = nullptr;
 };
 
 }  // namespace kx7
