@@ -22,7 +22,12 @@ constexpr const char* kScriptFilter = "Key Script Files(*.txt)|*.txt|All Files (
 
 }  // namespace
 
-CTerminalWnd::CTerminalWnd(CMainFrame& frame) : Window(frame.Loop()), frame_(frame), decoder_(text_, *this) {
+CTerminalWnd::CTerminalWnd(CMainFrame& frame)
+    : Window(frame.Loop()),
+      frame_(frame),
+      decoder_(text_, *this),
+      tach_(std::make_unique<TachMeter>(frame.Loop(), frame.Ui())),
+      usbReports_(std::make_unique<UsbReportsDialog>(frame, decoder_)) {
   text_.clockMs = [this] { return Loop().Now(); };
   text_.logTakesText = [this] { return frame_.logFile && frame_.logFile->TakesTerminalText(); };
   text_.writeLog = [this](std::string_view piece) {
@@ -34,6 +39,11 @@ CTerminalWnd::CTerminalWnd(CMainFrame& frame) : Window(frame.Loop()), frame_(fra
   text_.onScrolled = [this] {
     if (onScrolled) onScrolled();
   };
+  // The rate meter takes the decoded pieces by message, in their order and with their times.
+  text_.rateMeterOpen = [this] { return tach_->Shown(); };
+  text_.onDecodedPiece = [this](std::uint64_t ms, int contacts) {
+    if (tach_->Shown()) Loop().Post(tach_->Id(), msg::kTachCount, static_cast<WParam>(ms), contacts);
+  };
 }
 
 CTerminalWnd::~CTerminalWnd() {
@@ -42,6 +52,8 @@ CTerminalWnd::~CTerminalWnd() {
     if (frame_.listeners.Listener(slot::kTerminal) == Id()) frame_.ClearListener(slot::kTerminal);
     if (frame_.terminal == this) frame_.terminal = nullptr;
     if (frame_.terminalEcho == this) frame_.terminalEcho = nullptr;
+    tach_->Close();
+    usbReports_->Close();
   }
 }
 
@@ -72,7 +84,8 @@ LResult CTerminalWnd::OnMessage(MessageId message, WParam wParam, LParam lParam)
       return 0;
     case msg::kListenerRecord:
       if (!text_.Accepting() || lParam == 0) return 0;
-      decoder_.DecodeRecord(reinterpret_cast<const std::uint8_t*>(lParam), static_cast<std::size_t>(wParam), Settings());
+      decoder_.DecodeRecord(reinterpret_cast<const std::uint8_t*>(lParam), static_cast<std::size_t>(wParam),
+                            Settings());
       return 0;
     case msg::kCopy:
       CopySelection();
@@ -142,6 +155,10 @@ void CTerminalWnd::Close() {
   recording_ = false;
   UpdateRecorderPane();
   decoder_.Choices() = RecordChoices{};
+  tach_->Close();
+  usbReports_->Close();
+  usbReports_->driverRecord = nullptr;
+  usbReports_->storeSyncChoices = nullptr;
   if (frame_.listeners.Listener(slot::kTerminal) == Id()) frame_.ClearListener(slot::kTerminal);
   if (frame_.terminal == this) frame_.terminal = nullptr;
   if (frame_.terminalEcho == this) frame_.terminalEcho = nullptr;
@@ -173,7 +190,8 @@ void CTerminalWnd::OnChar(std::uint16_t key) {
 void CTerminalWnd::SendKey(std::uint16_t key, bool fromPlayback) {
   const OptionsBlock& options = frame_.settings.Options;
   if (options.ForceCaps && key < 0x80) key = static_cast<std::uint16_t>(std::toupper(key));
-  if (!options.LoopbackSentChars && !options.FullDuplex) text_.EchoChar(static_cast<std::uint8_t>(key), TextKind::kTyped);
+  if (!options.LoopbackSentChars && !options.FullDuplex)
+    text_.EchoChar(static_cast<std::uint8_t>(key), TextKind::kTyped);
   frame_.Loop().Send(frame_.Id(), msg::kSendByte, key & 0xFF, 0);
   if (fromPlayback && key == 0x01) sohSeen_ = true;
   if (key == '\r' && sohSeen_) {
@@ -345,6 +363,18 @@ void CTerminalWnd::MouseDrag(int row, int column) {
 }
 
 void CTerminalWnd::MouseUp() { tracking_ = false; }
+
+bool CTerminalWnd::TouchInput(const std::vector<TouchPoint>& points) {
+  if (points.empty()) return false;
+  const int contacts = static_cast<int>(points.size());
+  for (const TouchPoint& point : points) {
+    char piece[64];
+    std::snprintf(piece, sizeof piece, "%d%c.%04d.%04d ", point.id, point.released ? 'U' : 'D', point.x, point.y);
+    text_.AppendText(piece, TextKind::kDecoded, contacts);
+  }
+  text_.EndLine(LineEnd::kPlain);
+  return true;
+}
 
 void CTerminalWnd::SelectAll() {
   selection_ = Selection{0, 0, text_.RowCount() - 1, TerminalText::kColumns};

@@ -2,17 +2,21 @@
 // which goes to the controller. It keeps the last 100 lines (TerminalText), stamps them with
 // times on request, lets the user select and copy, pastes text as keys, records and plays keys
 // back (with waits for the controller's replies), and writes what it shows into the log. It
-// listens in slot 2 from its first paint until it closes. The Qt view forwards paint, keys and
-// mouse and draws through Canvas.
+// listens in slot 2 from its first paint until it closes. It owns its rate meter ("Tach") and its
+// "USB Sync - Async Reports" window, one of each, which close with it. The Qt view forwards paint,
+// keys, mouse and touch and draws through Canvas.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "display/report_decoder.h"
+#include "display/tach_meter.h"
 #include "display/terminal_text.h"
+#include "display/usb_reports_dialog.h"
 #include "frame/main_frame.h"
 #include "platform/canvas.h"
 #include "platform/window.h"
@@ -43,6 +47,17 @@ class CTerminalWnd : public Window, public TerminalEcho, private DecoderActions 
   void MouseDown(int row, int column);
   void MouseDrag(int row, int column);
   void MouseUp();
+  // One touch event of the system: one piece per point, "%dD.%04d.%04d " while the point is down
+  // or moving, "%dU.%04d.%04d " once released (id, X and Y in pixels of the view), and the line
+  // ends. The rate meter takes the number of points as the contact count. False when the event
+  // carried no point (the view then lets it go on as it came).
+  struct TouchPoint {
+    int id = 0;
+    bool released = false;
+    int x = 0;
+    int y = 0;
+  };
+  bool TouchInput(const std::vector<TouchPoint>& points);
   // Draws the rows from `firstRow` with the given line height and character width.
   void Paint(Canvas& canvas, int firstRow, int lineHeight, int charWidth, int scrollX) const;
   // The user closes the window, or the program does.
@@ -75,6 +90,12 @@ class CTerminalWnd : public Window, public TerminalEcho, private DecoderActions 
   };
   const Selection& CurrentSelection() const { return selection_; }
   DecoderSettings Settings() const;
+  CMainFrame& Frame() const { return frame_; }
+
+  // --- The terminal's two dialogs, one of each, gone with it -----------------------------------
+  TachMeter& Tach() { return *tach_; }
+  const TachMeter& Tach() const { return *tach_; }
+  UsbReportsDialog& UsbReports() { return *usbReports_; }
 
   // The window is gone from the screen (the owner deletes it later).
   std::function<void(CTerminalWnd&)> onClosed;
@@ -110,6 +131,9 @@ class CTerminalWnd : public Window, public TerminalEcho, private DecoderActions 
   bool playing_ = false;
   bool sohSeen_ = false;
   bool closed_ = false;
+  // After the decoder: the record-choice window reads its choices when it is made.
+  std::unique_ptr<TachMeter> tach_;
+  std::unique_ptr<UsbReportsDialog> usbReports_;
 };
 
 }  // namespace kx7
