@@ -35,6 +35,7 @@
 #include "platform/real_time_loop.h"
 #include "proto/controller_protocol.h"
 #include "proto/proto_constants.h"
+#include "support/child_process.h"
 
 extern char** environ;
 
@@ -57,60 +58,7 @@ std::string EmulatorPath() {
   return (self.parent_path().parent_path() / "emulator" / "kx7emu").string();
 }
 
-// kx7emu serving one controller until the object goes.
-class EmulatorProcess {
- public:
-  ~EmulatorProcess() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-    if (out_ >= 0) close(out_);
-  }
-
-  // Starts it and reads the pseudo-terminal's path from its first line.
-  bool Start(const std::string& program, const std::vector<std::string>& arguments) {
-    int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC) != 0) return false;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    std::vector<std::string> all = {program};
-    all.insert(all.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& argument : all) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    const int spawned = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeFds[1]);
-    out_ = pipeFds[0];
-    if (spawned != 0) {
-      pid_ = -1;
-      return false;
-    }
-    std::string text;
-    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(10);
-    while (text.find('\n') == std::string::npos && Clock::now() < deadline) {
-      pollfd readable{out_, POLLIN, 0};
-      if (poll(&readable, 1, 100) <= 0) continue;
-      char chunk[256];
-      const ssize_t got = read(out_, chunk, sizeof chunk);
-      if (got <= 0) break;
-      text.append(chunk, static_cast<std::size_t>(got));
-    }
-    const std::size_t end = text.find('\n');
-    if (end == std::string::npos) return false;
-    path_ = text.substr(0, end);
-    return true;
-  }
-  const std::string& Path() const { return path_; }
-
- private:
-  pid_t pid_ = -1;
-  int out_ = -1;
-  std::string path_;
-};
+using kx7::testing::EmulatorProcess;
 
 // The terminal's copy of what goes to the controller: counts the pings and notes when the first
 // identification command leaves, which is when the search has its controller.

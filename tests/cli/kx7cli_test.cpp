@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "app/settings_file.h"
+#include "support/child_process.h"
 
 extern char** environ;
 
@@ -230,59 +231,12 @@ class JsonReader {
 
 // --- kx7emu as a separate process, so that a controller outlives one kx7cli run ---------------
 
-class EmulatorProcess {
+// Starts it and reads the pseudo-terminal's path from its first line.
+class EmulatorProcess : public kx7::testing::EmulatorProcess {
  public:
-  ~EmulatorProcess() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-    if (out_ >= 0) close(out_);
-  }
-
-  // Starts it and reads the pseudo-terminal's path from its first line.
   bool Start(const std::vector<std::string>& arguments) {
-    int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC) != 0) return false;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    // Its line about the pseudo-terminal's framing is for people.
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    std::vector<std::string> all = {kEmulatorProgram};
-    all.insert(all.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& argument : all) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    const int spawned = posix_spawn(&pid_, kEmulatorProgram.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeFds[1]);
-    out_ = pipeFds[0];
-    if (spawned != 0) {
-      pid_ = -1;
-      return false;
-    }
-    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(10);
-    std::string text;
-    while (text.find('\n') == std::string::npos && Clock::now() < deadline) {
-      pollfd readable{out_, POLLIN, 0};
-      if (poll(&readable, 1, 100) <= 0) continue;
-      char chunk[256];
-      const ssize_t got = read(out_, chunk, sizeof chunk);
-      if (got <= 0) break;
-      text.append(chunk, static_cast<std::size_t>(got));
-    }
-    const std::size_t end = text.find('\n');
-    if (end == std::string::npos) return false;
-    path_ = text.substr(0, end);
-    return true;
+    return kx7::testing::EmulatorProcess::Start(kEmulatorProgram, arguments);
   }
-  const std::string& Path() const { return path_; }
-
- private:
-  pid_t pid_ = -1;
-  int out_ = -1;
-  std::string path_;
 };
 
 // kx7cli in the background, for the runs that end by a signal.

@@ -1,18 +1,12 @@
 // The kx7emu program itself: started as a process, it prints its pseudo-terminal, answers the
 // program's serial port there, and ends cleanly on SIGTERM.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <array>
 #include <chrono>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "emulated_device.h"
@@ -20,13 +14,10 @@
 #include "link/serial/serial_port.h"
 #include "platform/real_time_loop.h"
 #include "platform/window.h"
-
-extern char** environ;
+#include "support/child_process.h"
 
 namespace kx7::emu {
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 constexpr int kPatienceMs = 10000;  // every wait ends far sooner when things work
 constexpr std::uint32_t kGiveUpTimer = 99;
@@ -35,73 +26,11 @@ constexpr int kPortNumber = 241;
 const std::string kProgram = KX7_BINARY_DIR "/emulator/kx7emu";
 
 // kx7emu as a child process with its standard output on a pipe.
-class EmulatorProcess {
+class EmulatorProcess : public kx7::testing::ChildProcess {
  public:
-  ~EmulatorProcess() {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-    if (out_ >= 0) close(out_);
-  }
-
-  bool Start(const std::vector<std::string>& arguments) {
-    int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC) != 0) return false;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    std::vector<std::string> all = {kProgram};
-    all.insert(all.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& argument : all) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    const int spawned = posix_spawn(&pid_, kProgram.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeFds[1]);
-    out_ = pipeFds[0];
-    if (spawned != 0) pid_ = -1;
-    return spawned == 0;
-  }
-
-  // Standard output up to the first line end, or everything until it closes, within the time.
-  std::string ReadLine(bool wholeOutput = false) {
-    std::string text;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(kPatienceMs);
-    while (wholeOutput || text.find('\n') == std::string::npos) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      if (left <= 0) break;
-      pollfd readable{out_, POLLIN, 0};
-      if (poll(&readable, 1, static_cast<int>(left)) <= 0) continue;
-      char chunk[256];
-      const ssize_t got = read(out_, chunk, sizeof chunk);
-      if (got <= 0) break;
-      text.append(chunk, static_cast<std::size_t>(got));
-    }
-    if (!wholeOutput && text.find('\n') != std::string::npos) text.resize(text.find('\n'));
-    return text;
-  }
-
-  void Signal(int number) { kill(pid_, number); }
-
-  // The exit code, or -1 when the process did not end normally within the time.
-  int Wait() {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(kPatienceMs);
-    while (Clock::now() < deadline) {
-      int status = 0;
-      const pid_t done = waitpid(pid_, &status, WNOHANG);
-      if (done == pid_) {
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return -1;
-  }
-
- private:
-  pid_t pid_ = -1;
-  int out_ = -1;
+  bool Start(const std::vector<std::string>& arguments) { return ChildProcess::Start(kProgram, arguments); }
+  std::string ReadLine(bool wholeOutput = false) { return ChildProcess::ReadLine(kPatienceMs, wholeOutput); }
+  int Wait() { return ChildProcess::Wait(kPatienceMs); }
 };
 
 class FakeFrame : public Window, public SerialPortHost {
