@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "kxs_stream.h"
 #include "display/display_constants.h"
 #include "display/report_decoder.h"
 #include "display/terminal_sink.h"
@@ -54,20 +55,7 @@ class NoActions : public DecoderActions {
   std::size_t polls = 0;
 };
 
-std::vector<std::uint8_t> KxsStream() {
-  std::vector<std::uint8_t> bytes;
-  bytes.reserve(kStreamBytes);
-  for (unsigned i = 0; bytes.size() + 5 <= kStreamBytes; ++i) {
-    const bool touching = (i % 64) < 60;  // 60 reports of a touch, then 4 without
-    const unsigned x = (i * 37) & 0x3FFF, y = (i * 91 + 5000) & 0x3FFF;
-    bytes.push_back(touching ? 0xC0 : 0x80);
-    bytes.push_back(static_cast<std::uint8_t>(x & 0x7F));
-    bytes.push_back(static_cast<std::uint8_t>(x >> 7));
-    bytes.push_back(static_cast<std::uint8_t>(y & 0x7F));
-    bytes.push_back(static_cast<std::uint8_t>(y >> 7));
-  }
-  return bytes;
-}
+std::vector<std::uint8_t> KxsStream() { return bench::KxsStream(kStreamBytes); }
 
 DecoderSettings Birch(bool fullResolution) {
   DecoderSettings settings;

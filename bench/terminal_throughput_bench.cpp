@@ -18,6 +18,7 @@
 #include <new>
 #include <vector>
 
+#include "kxs_stream.h"
 #include "app/command_line.h"
 #include "display/display_constants.h"
 #include "display/terminal_wnd.h"
@@ -52,20 +53,7 @@ namespace {
 
 constexpr std::size_t kStreamBytes = 1 << 20;
 
-std::vector<std::uint8_t> KxsStream() {
-  std::vector<std::uint8_t> bytes;
-  bytes.reserve(kStreamBytes);
-  for (unsigned i = 0; bytes.size() + 5 <= kStreamBytes; ++i) {
-    const bool touching = (i % 64) < 60;  // 60 reports of a touch, then 4 without
-    const unsigned x = (i * 37) & 0x3FFF, y = (i * 91 + 5000) & 0x3FFF;
-    bytes.push_back(touching ? 0xC0 : 0x80);
-    bytes.push_back(static_cast<std::uint8_t>(x & 0x7F));
-    bytes.push_back(static_cast<std::uint8_t>(x >> 7));
-    bytes.push_back(static_cast<std::uint8_t>(y & 0x7F));
-    bytes.push_back(static_cast<std::uint8_t>(y >> 7));
-  }
-  return bytes;
-}
+std::vector<std::uint8_t> KxsStream() { return bench::KxsStream(kStreamBytes); }
 
 // A frame linked to a Birch on COM1 with the terminal open, as the launcher opens it.
 struct TerminalRig {
