@@ -21,16 +21,21 @@
 #include "app/command_line_help.h"
 #include "app/diagnostic_app.h"
 #include "display/terminal_wnd.h"
+#include "emulator/pty_server.h"
 #include "frame/tools_launcher.h"
+
+#include "ascii_chart_dialog.h"
+#include "blink_codes_dialog.h"
 #include "command_line_help_dialog.h"
 #include "controller_info_dialog.h"
 #include "log_views.h"
-#include "emulator/pty_server.h"
 #include "main_window.h"
 #include "port_settings_dialog.h"
 #include "qt_message_loop.h"
 #include "qt_ui_host.h"
+#include "tach_view.h"
 #include "terminal_view.h"
+#include "usb_reports_dialog.h"
 #include "window_views.h"
 
 namespace {
@@ -94,6 +99,10 @@ int main(int argc, char** argv) {
   kx7::RegisterCommandLineHelpDialog();
   kx7::RegisterLogViews();
   kx7::RegisterTerminalView();
+  kx7::RegisterTachView();
+  kx7::RegisterUsbReportsView();
+  kx7::RegisterAsciiChartDialog();
+  kx7::RegisterBlinkCodesDialog();
 
   kx7::CMainFrame::Environment environment;
   const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry()

@@ -4,6 +4,7 @@
 
 #include "app/command_line_help.h"
 #include "display/format_commands.h"
+#include "display/terminal_commands.h"
 #include "frame/tools_launcher.h"
 #include "log/log_file.h"
 #include "proto/controller_protocol.h"
@@ -44,6 +45,7 @@ std::unique_ptr<CMainFrame> CDiagnosticApp::CreateMainFrame(MessageLoop& loop, U
   InstallLogging(*frame);
   InstallFormatCommands(*frame);
   InstallToolsLauncher(*frame);
+  InstallTerminalCommands(*frame);
   frame->Create();
   return frame;
 }
