@@ -42,36 +42,12 @@
 #include "tach_view.h"
 #include "terminal_view.h"
 #include "test_application.h"
+#include "views_with_scripted_questions.h"
 #include "usb_reports_dialog.h"
 #include "window_views.h"
 
 namespace kx7 {
 namespace {
-
-// Real views for the windows; scripted answers for modal dialogs and file choices, which would
-// otherwise wait for a user.
-class ViewsWithScriptedQuestions : public UiHost {
- public:
-  ViewsWithScriptedQuestions(QtUiHost& views, ScriptedUiHost& questions) : views_(views), questions_(questions) {}
-  Answer MessageBox(const std::string& text, const std::string& caption, MessageButtons buttons,
-                    MessageIcon icon) override {
-    return questions_.MessageBox(text, caption, buttons, icon);
-  }
-  std::optional<std::string> FileDialog(const FileDialogRequest& request) override {
-    return questions_.FileDialog(request);
-  }
-  std::optional<std::size_t> ChooseFromList(const std::string& title, const std::vector<std::string>& lines) override {
-    return questions_.ChooseFromList(title, lines);
-  }
-  bool RunDialog(DialogModel& model) override { return questions_.RunDialog(model); }
-  bool OpenWindow(Window& window, const Placement& placement) override { return views_.OpenWindow(window, placement); }
-  void CloseWindow(Window& window) override { views_.CloseWindow(window); }
-  void Invalidate(WindowId window) override { views_.Invalidate(window); }
-
- private:
-  QtUiHost& views_;
-  ScriptedUiHost& questions_;
-};
 
 class TerminalCompanionsTest : public ::testing::Test {
  protected:
