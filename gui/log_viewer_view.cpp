@@ -91,10 +91,6 @@ LogViewerView::LogViewerView(LogViewerWindow& window, QWidget* parent)
 
   // A new table resets the model; the selection model stays the same one.
   connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { ReportSelection(); });
-  // The clipboard is the application's, not this view's: the hook outlives the view safely.
-  window_.setClipboard = [](const std::string& text) {
-    if (QClipboard* clipboard = QGuiApplication::clipboard()) clipboard->setText(FromLog(text));
-  };
   Refresh();
 }
 

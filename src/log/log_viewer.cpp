@@ -209,8 +209,8 @@ std::string LogViewerWindow::SelectedText() const {
 }
 
 void LogViewerWindow::Copy() {
-  if (selected_.empty() || !setClipboard) return;
-  setClipboard(SelectedText());
+  if (selected_.empty()) return;
+  frame_.Ui().SetClipboardText(SelectedText());
 }
 
 void LogViewerWindow::Refresh() {

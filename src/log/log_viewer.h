@@ -104,8 +104,6 @@ class LogViewerWindow : public Window {
   bool Shown() const { return shown_; }
   bool Closed() const { return closed_; }
 
-  // The clipboard, given by the user interface (the core has none of its own).
-  std::function<void(const std::string&)> setClipboard;
   // The owner lets the window go after it closed.
   std::function<void()> onClosed;
 

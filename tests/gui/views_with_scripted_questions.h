@@ -25,6 +25,9 @@ class ViewsWithScriptedQuestions : public UiHost {
   bool OpenWindow(Window& window, const Placement& placement) override { return views_.OpenWindow(window, placement); }
   void CloseWindow(Window& window) override { views_.CloseWindow(window); }
   void Invalidate(WindowId window) override { views_.Invalidate(window); }
+  // The system clipboard, as in the program.
+  void SetClipboardText(const std::string& text) override { views_.SetClipboardText(text); }
+  std::string ClipboardText() const override { return views_.ClipboardText(); }
 
  private:
   QtUiHost& views_;

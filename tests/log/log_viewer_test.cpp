@@ -128,34 +128,31 @@ TEST_F(LogViewerTest, CancelOrAFileThatCannotBeReadOpensNothing) {
 TEST_F(LogViewerTest, CopyPutsTheSelectedRowsOnTheClipboard) {
   LogViewerWindow* viewer = OpenViewer(Write("copy.log", "a\tb\tc\r1\t2\t3\t4\t5\rlast\r"));
   ASSERT_NE(viewer, nullptr);
-  std::vector<std::string> clipboard;
-  viewer->setClipboard = [&clipboard](const std::string& text) { clipboard.push_back(text); };
   frame_->activeChild = viewer->Id();
 
   const struct {
     const char* name;
     std::vector<std::size_t> selection;
-    std::vector<std::string> expected;  // empty: the clipboard is left alone
+    std::string expected;  // empty: the clipboard is left alone
   } cases[] = {
-      {"one row", {1}, {"1\t2\t3\t4\t5\r\n"}},
-      {"rows top to bottom, whatever order they were picked in", {2, 0, 2, 7}, {"a\tb\tc\r\nlast\r\n"}},
-      {"nothing selected", {}, {}},
+      {"one row", {1}, "1\t2\t3\t4\t5\r\n"},
+      {"rows top to bottom, whatever order they were picked in", {2, 0, 2, 7}, "a\tb\tc\r\nlast\r\n"},
+      {"nothing selected", {}, ""},
   };
   for (const auto& c : cases) {
-    clipboard.clear();
+    ui_.SetClipboardText("untouched");
     viewer->SetSelectedRows(c.selection);
     // The frame's Copy goes to the active child.
     ASSERT_TRUE(Command(cmd::kCopy));
     loop_.RunPending();
-    EXPECT_EQ(clipboard, c.expected) << c.name;
+    EXPECT_EQ(ui_.ClipboardText(), c.expected.empty() ? "untouched" : c.expected) << c.name;
   }
 
-  clipboard.clear();
   ASSERT_TRUE(Command(cmd::kSelectAll));
   loop_.RunPending();
   EXPECT_EQ(viewer->SelectedRows(), (std::vector<std::size_t>{0, 1, 2}));
   viewer->Copy();
-  EXPECT_EQ(clipboard, std::vector<std::string>{"a\tb\tc\r\n1\t2\t3\t4\t5\r\nlast\r\n"});
+  EXPECT_EQ(ui_.ClipboardText(), "a\tb\tc\r\n1\t2\t3\t4\t5\r\nlast\r\n");
 }
 
 TEST_F(LogViewerTest, ClosingTakesTheViewAndThenTheWindowAway) {
