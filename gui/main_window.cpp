@@ -110,8 +110,12 @@ void MainWindow::RebuildMenus() {
     it.value() = kept;
   }
   menuBar()->clear();
+  // clear() takes the menus off the bar but leaves them alive; they go now, with their submenus.
+  for (QMenu* old : menus_) old->deleteLater();
+  menus_.clear();
   for (const MenuItem& top : frame_.Menus()) {
     QMenu* menu = menuBar()->addMenu(QString::fromStdString(top.text));
+    menus_.push_back(menu);
     AddMenuItems(menu, top.children);
     connect(menu, &QMenu::aboutToShow, this, &MainWindow::RefreshFromFrame);
   }

@@ -48,6 +48,7 @@ class MainWindow : public QMainWindow {
   QMdiArea* mdi_ = nullptr;
   QVector<QLabel*> panes_;
   QVector<QToolBar*> toolbars_;
+  QVector<QMenu*> menus_;  // the menu bar's menus
   QMap<std::uint32_t, QVector<QAction*>> actions_;
   bool closeAllowed_ = false;
 };
