@@ -155,7 +155,8 @@ StartupFlags ParseStartupFlags(const std::vector<std::string>& arguments) {
     const bool all = argument.find("-dloadall=") != std::string::npos;
     if (one || all) {
       flags.download = 1;
-      flags.downloadScope = one ? 1 : 0;
+      // The "-dloadall=" test comes after the "-download=" one: with both, all images are loaded.
+      flags.downloadScope = all ? 0 : 1;
       // The name is what follows the first ten characters, wherever the switch stood.
       flags.downloadFile = argument.size() > 10 ? argument.substr(10) : std::string();
     }

@@ -49,6 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
         SwitchCase{{"-download=fw.hex", "-nosearch"}, &StartupFlags::noSearch, 1, 1, ""},
         SwitchCase{{"x-download=abc"}, nullptr, 1, 1, "=abc"},  // substring match, ten characters dropped
         SwitchCase{{"-dloadall=all.hex"}, nullptr, 1, 0, "all.hex"},
+        SwitchCase{{"-download=-dloadall=x"}, nullptr, 1, 0, "-dloadall=x"},  // both: all images
         SwitchCase{{"-download="}, nullptr, 1, 1, ""}));
 
 TEST(ScreenRect, ReadsTheRectangleAndPlacesTheWindow) {
