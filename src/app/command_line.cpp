@@ -162,10 +162,10 @@ StartupFlags ParseStartupFlags(const std::vector<std::string>& arguments) {
     }
     if (argument.find("-screenrect") != std::string::npos) {
       int left = 0, top = 0, right = 0, bottom = 0;
-      char tail = 0;
       // A rectangle that does not read completely, or is empty or absurd, would place the
-      // window off screen: such a switch is ignored.
-      const int read = std::sscanf(argument.c_str(), "-screenrect%dx%dx%dx%d%c", &left, &top, &right, &bottom, &tail);
+      // window off screen: such a switch is ignored. Text after the fourth number is not read,
+      // as it never was.
+      const int read = std::sscanf(argument.c_str(), "-screenrect%dx%dx%dx%d", &left, &top, &right, &bottom);
       // Coordinates beyond any desktop would overflow the size arithmetic.
       constexpr int kLimit = 1 << 20;
       auto sane = [&](int v) { return v > -kLimit && v < kLimit; };

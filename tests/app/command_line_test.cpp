@@ -70,9 +70,15 @@ TEST(ScreenRect, WithoutTheSwitchTheScreenDecides) {
   EXPECT_EQ(placement, (Rect{163, 153, 163 + 952, 153 + 716}));
 }
 
+TEST(ScreenRect, TextAfterTheFourthNumberIsNotRead) {
+  const StartupFlags flags = ParseStartupFlags({"-screenrect0x0x100x100junk"});
+  ASSERT_EQ(flags.screenRectSet, 1);
+  EXPECT_EQ(flags.screenRect, (Rect{0, 0, 100, 100}));
+}
+
 TEST(ScreenRect, UnreadableOrEmptyRectanglesAreIgnored) {
   for (const char* argument : {"-screenrect", "-screenrect1x2x3", "x-screenrect0x0x10x10", "-screenrect10x10x5x20",
-                               "-screenrect0x0x100x100junk", "-screenrect-2147483648x0x2147483647x10"}) {
+                               "-screenrect-2147483648x0x2147483647x10"}) {
     EXPECT_EQ(ParseStartupFlags({argument}).screenRectSet, 0) << argument;
   }
 }
