@@ -5,7 +5,12 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <map>
 #include <utility>
 
 namespace kx7 {
@@ -69,6 +74,150 @@ std::string WideToUtf8(const wchar_t* text) {
     append(code);
   }
   return out;
+}
+
+namespace {
+
+// What one item of a report descriptor carries before the item that uses it.
+struct DescriptorGlobals {
+  std::uint32_t usagePage = 0;
+  std::uint32_t reportSize = 0;
+  std::uint32_t reportCount = 0;
+  std::uint8_t reportId = 0;
+};
+
+enum ReportKind { kInputReport, kOutputReport, kFeatureReport, kReportKinds };
+
+// A descriptor cannot make a report longer than this; larger sums are a broken descriptor.
+constexpr std::uint64_t kLongestReportBits = 1u << 20;
+constexpr std::size_t kDeepestPush = 16;
+
+}  // namespace
+
+std::vector<HidCollectionCaps> ParseHidReportDescriptor(const std::uint8_t* bytes, std::size_t size) {
+  std::vector<HidCollectionCaps> collections;
+  // Bits of each report by kind and id, of the top-level collection being read.
+  std::map<std::uint8_t, std::uint64_t> bits[kReportKinds];
+  DescriptorGlobals globals;
+  std::vector<DescriptorGlobals> pushed;
+  std::vector<std::uint32_t> usages;  // the local usages since the last main item
+  int depth = 0;
+
+  const auto finishCollection = [&] {
+    HidCollectionCaps& caps = collections.back();
+    std::size_t* lengths[kReportKinds] = {&caps.inputReportLength, &caps.outputReportLength, &caps.featureReportLength};
+    for (int kind = 0; kind < kReportKinds; ++kind) {
+      for (const auto& [id, count] : bits[kind]) {
+        // As the system counts them: whole bytes and one for the report id, used or not.
+        if (count != 0) *lengths[kind] = std::max<std::size_t>(*lengths[kind], (count + 7) / 8 + 1);
+      }
+      bits[kind].clear();
+    }
+  };
+
+  std::size_t at = 0;
+  while (at < size) {
+    const std::uint8_t prefix = bytes[at];
+    if (prefix == 0xFE) {  // a long item: skipped whole
+      if (at + 2 >= size) break;
+      at += 3 + bytes[at + 1];
+      continue;
+    }
+    static constexpr std::size_t kDataSizes[4] = {0, 1, 2, 4};
+    const std::size_t dataSize = kDataSizes[prefix & 3];
+    if (at + 1 + dataSize > size) break;
+    std::uint32_t data = 0;
+    for (std::size_t i = 0; i < dataSize; ++i) data |= static_cast<std::uint32_t>(bytes[at + 1 + i]) << (8 * i);
+    at += 1 + dataSize;
+    const int type = (prefix >> 2) & 3;
+    const int tag = prefix >> 4;
+
+    if (type == 1) {  // global
+      switch (tag) {
+        case 0:
+          globals.usagePage = data;
+          break;
+        case 7:
+          globals.reportSize = data;
+          break;
+        case 8:
+          globals.reportId = static_cast<std::uint8_t>(data);
+          break;
+        case 9:
+          globals.reportCount = data;
+          break;
+        case 10:
+          if (pushed.size() < kDeepestPush) pushed.push_back(globals);
+          break;
+        case 11:
+          if (!pushed.empty()) {
+            globals = pushed.back();
+            pushed.pop_back();
+          }
+          break;
+        default:
+          break;
+      }
+      continue;
+    }
+    if (type == 2) {  // local: only the usages matter here
+      if (tag == 0) usages.push_back(dataSize == 4 ? data : (globals.usagePage << 16) | (data & 0xFFFF));
+      continue;
+    }
+    if (type != 0) continue;
+
+    // Main items.
+    if (tag == 10) {  // Collection
+      if (depth == 0) {
+        HidCollectionCaps caps;
+        const std::uint32_t usage = usages.empty() ? globals.usagePage << 16 : usages.front();
+        caps.usagePage = static_cast<std::uint16_t>(usage >> 16);
+        caps.usage = static_cast<std::uint16_t>(usage & 0xFFFF);
+        collections.push_back(caps);
+      }
+      ++depth;
+    } else if (tag == 12) {  // End Collection
+      if (depth > 0 && --depth == 0) finishCollection();
+    } else if (tag == 8 || tag == 9 || tag == 11) {  // Input, Output, Feature
+      const int kind = tag == 8 ? kInputReport : tag == 9 ? kOutputReport : kFeatureReport;
+      if (depth > 0) {
+        std::uint64_t& count = bits[kind][globals.reportId];
+        count = std::min<std::uint64_t>(count + static_cast<std::uint64_t>(globals.reportSize) * globals.reportCount,
+                                        kLongestReportBits);
+      }
+    }
+    usages.clear();
+  }
+  // A collection left open by a cut descriptor keeps what was counted for it.
+  if (depth > 0 && !collections.empty()) finishCollection();
+  return collections;
+}
+
+std::vector<HidDeviceInfo> ListByCollection(
+    const std::vector<HidDeviceInfo>& listed,
+    const std::function<std::vector<std::uint8_t>(const std::string&)>& descriptorOf) {
+  std::vector<HidDeviceInfo> list;
+  std::vector<std::string> done;
+  for (const HidDeviceInfo& info : listed) {
+    if (std::find(done.begin(), done.end(), info.path) != done.end()) continue;
+    const std::vector<std::uint8_t> descriptor = descriptorOf(info.path);
+    const auto collections = ParseHidReportDescriptor(descriptor.data(), descriptor.size());
+    if (collections.empty()) {
+      list.push_back(info);
+      continue;
+    }
+    done.push_back(info.path);
+    for (const HidCollectionCaps& caps : collections) {
+      HidDeviceInfo entry = info;
+      entry.usagePage = caps.usagePage;
+      entry.usage = caps.usage;
+      entry.inputReportLength = caps.inputReportLength;
+      entry.outputReportLength = caps.outputReportLength;
+      entry.featureReportLength = caps.featureReportLength;
+      list.push_back(std::move(entry));
+    }
+  }
+  return list;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -227,26 +376,43 @@ class HidapiHandle : public HidHandle {
 
 HidapiBackend::HidapiBackend() { InitHidapiOnce(); }
 
+namespace {
+
+// The report descriptor of a hidraw node as the kernel keeps it; readable without opening the
+// device, so also for devices this user may not open. Empty when there is none.
+std::vector<std::uint8_t> ReadReportDescriptor(const std::string& devicePath) {
+  const std::size_t slash = devicePath.rfind('/');
+  const std::string node = slash == std::string::npos ? devicePath : devicePath.substr(slash + 1);
+  if (node.rfind("hidraw", 0) != 0) return {};
+  std::ifstream file("/sys/class/hidraw/" + node + "/device/report_descriptor", std::ios::binary);
+  if (!file) return {};
+  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
 std::vector<HidDeviceInfo> HidapiBackend::Enumerate(std::uint16_t vendor, std::uint16_t product) {
-  std::vector<HidDeviceInfo> list;
-  // hidapi keeps no state between enumerations, but its error text is shared; one at a time.
-  std::lock_guard<std::mutex> guard(mutex_);
-  hid_device_info* const first = hid_enumerate(vendor, product);
-  for (const hid_device_info* it = first; it != nullptr; it = it->next) {
-    HidDeviceInfo info;
-    info.path = it->path != nullptr ? it->path : "";
-    info.vendor = it->vendor_id;
-    info.product = it->product_id;
-    info.release = it->release_number;
-    info.interfaceNumber = it->interface_number;
-    info.usagePage = it->usage_page;
-    info.usage = it->usage;
-    info.productString = WideToUtf8(it->product_string);
-    info.serialNumber = WideToUtf8(it->serial_number);
-    list.push_back(std::move(info));
+  std::vector<HidDeviceInfo> listed;
+  {
+    // hidapi keeps no state between enumerations, but its error text is shared; one at a time.
+    std::lock_guard<std::mutex> guard(mutex_);
+    hid_device_info* const first = hid_enumerate(vendor, product);
+    for (const hid_device_info* it = first; it != nullptr; it = it->next) {
+      HidDeviceInfo info;
+      info.path = it->path != nullptr ? it->path : "";
+      info.vendor = it->vendor_id;
+      info.product = it->product_id;
+      info.release = it->release_number;
+      info.interfaceNumber = it->interface_number;
+      info.usagePage = it->usage_page;
+      info.usage = it->usage;
+      info.productString = WideToUtf8(it->product_string);
+      info.serialNumber = WideToUtf8(it->serial_number);
+      listed.push_back(std::move(info));
+    }
+    hid_free_enumeration(first);
   }
-  hid_free_enumeration(first);
-  return list;
+  return ListByCollection(listed, ReadReportDescriptor);
 }
 
 std::unique_ptr<HidHandle> HidapiBackend::Open(const std::string& path) {

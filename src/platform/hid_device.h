@@ -7,9 +7,9 @@
 // whichever DefaultHidBackend() returns.
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -32,7 +32,33 @@ struct HidDeviceInfo {
   std::uint16_t usage = 0;
   std::string productString;  // UTF-8
   std::string serialNumber;   // UTF-8
+  // The longest report of each kind in the collection, in bytes with the report id byte; 0 when
+  // the collection has none of that kind or its description could not be read.
+  std::size_t inputReportLength = 0;
+  std::size_t outputReportLength = 0;
+  std::size_t featureReportLength = 0;
 };
+
+// One top-level collection of a report descriptor with its report lengths as above.
+struct HidCollectionCaps {
+  std::uint16_t usagePage = 0;
+  std::uint16_t usage = 0;
+  std::size_t inputReportLength = 0;
+  std::size_t outputReportLength = 0;
+  std::size_t featureReportLength = 0;
+};
+
+// The top-level collections of a report descriptor in their order. What cannot be read (a cut
+// item, a collection never closed) ends the reading; what was read until then stays.
+std::vector<HidCollectionCaps> ParseHidReportDescriptor(const std::uint8_t* bytes, std::size_t size);
+
+// hidapi lists every top-level collection of a node or only the first, by version, and knows no
+// report lengths; the descriptor has both. A path whose descriptor (from `descriptorOf`) can be
+// read is listed once for each of its collections, with their lengths, in place of hidapi's
+// entries for it; any other path as hidapi listed it.
+std::vector<HidDeviceInfo> ListByCollection(
+    const std::vector<HidDeviceInfo>& listed,
+    const std::function<std::vector<std::uint8_t>(const std::string&)>& descriptorOf);
 
 // The usage pages the collection rule looks at.
 inline constexpr std::uint16_t kHidUsagePageGenericDesktop = 0x0001;

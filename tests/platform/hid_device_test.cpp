@@ -86,6 +86,134 @@ TEST(WideToUtf8, EncodesEveryPlaneAndReplacesWhatIsNoCharacter) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Report descriptors
+
+// A mouse, a touch screen with a feature report, and the vendor collection with the controller's
+// command, answer, input and output reports.
+const std::vector<std::uint8_t> kThreeCollections = {
+    // Mouse: report 1 with three buttons, five bits of padding and X, Y.
+    0x05, 0x01, 0x09, 0x02, 0xA1, 0x01, 0x85, 0x01, 0x09, 0x01, 0xA1, 0x00, 0x05, 0x09, 0x19, 0x01, 0x29, 0x03, 0x15,
+    0x00, 0x25, 0x01, 0x95, 0x03, 0x75, 0x01, 0x81, 0x02, 0x95, 0x01, 0x75, 0x05, 0x81, 0x03, 0x05, 0x01, 0x09, 0x30,
+    0x09, 0x31, 0x15, 0x81, 0x25, 0x7F, 0x75, 0x08, 0x95, 0x02, 0x81, 0x06, 0xC0, 0xC0,
+    // Touch screen: feature report 18 (maximum contacts), input report 2 of one byte.
+    0x05, 0x0D, 0x09, 0x04, 0xA1, 0x01, 0x85, 0x12, 0x09, 0x55, 0x25, 0x0A, 0x75, 0x08, 0x95, 0x01, 0xB1, 0x02, 0x85,
+    0x02, 0x09, 0x22, 0xA1, 0x02, 0x09, 0x42, 0x15, 0x00, 0x25, 0x01, 0x75, 0x01, 0x95, 0x01, 0x81, 0x02, 0x95, 0x07,
+    0x81, 0x03, 0xC0, 0xC0,
+    // Vendor page 0xFF00: features 3 (7 bytes) and 5 (71 bytes, after a pushed and popped size of
+    // 16 bits), input 7 and output 9 of 63 bytes, a long item in between.
+    0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x85, 0x03, 0x09, 0x01, 0x15, 0x00, 0x26, 0xFF, 0x00, 0x75, 0x08, 0x95,
+    0x07, 0xB1, 0x02, 0xA4, 0x75, 0x10, 0xB4, 0x85, 0x05, 0x09, 0x01, 0x95, 0x47, 0xB1, 0x02, 0xFE, 0x02, 0x10, 0xAA,
+    0xBB, 0x85, 0x07, 0x09, 0x01, 0x95, 0x3F, 0x81, 0x02, 0x85, 0x09, 0x09, 0x01, 0x95, 0x3F, 0x91, 0x02, 0xC0};
+
+std::vector<std::uint8_t> Cut(const std::vector<std::uint8_t>& bytes, std::size_t size) {
+  return std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
+}
+
+TEST(HidReportDescriptor, ListsTopLevelCollectionsWithTheirLongestReports) {
+  struct Caps {
+    std::uint16_t usagePage, usage;
+    std::size_t input, output, feature;
+  };
+  struct Case {
+    const char* what;
+    std::vector<std::uint8_t> bytes;
+    std::vector<Caps> collections;
+  };
+  const std::size_t vendorStart = 52 + 42;
+  const Case cases[] = {
+      {"three collections",
+       kThreeCollections,
+       {{0x0001, 0x0002, 4, 0, 0}, {0x000D, 0x0004, 2, 0, 2}, {0xFF00, 0x0001, 64, 64, 72}}},
+      // Without report ids the id byte is counted all the same.
+      {"no report ids",
+       {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x75, 0x08, 0x95, 0x08, 0x81, 0x02, 0xC0},
+       {{0xFF00, 0x0001, 9, 0, 0}}},
+      // A usage of four bytes brings its own page.
+      {"extended usage",
+       {0x0B, 0x04, 0x00, 0x0D, 0x00, 0xA1, 0x01, 0x75, 0x01, 0x95, 0x03, 0xB1, 0x02, 0xC0},
+       {{0x000D, 0x0004, 0, 0, 2}}},
+      {"a cut collection keeps its reports",
+       Cut(kThreeCollections, vendorStart + 22),
+       {{0x0001, 0x0002, 4, 0, 0}, {0x000D, 0x0004, 2, 0, 2}, {0xFF00, 0x0001, 0, 0, 8}}},
+      {"a cut item ends the reading",
+       Cut(kThreeCollections, vendorStart + 15),
+       {{0x0001, 0x0002, 4, 0, 0}, {0x000D, 0x0004, 2, 0, 2}, {0xFF00, 0x0001, 0, 0, 0}}},
+      {"a cut long item ends the reading", {0xFE, 0x40}, {}},
+      {"reports outside every collection count nowhere", {0x75, 0x08, 0x95, 0x04, 0x81, 0x02, 0xC0, 0xC0}, {}},
+      {"empty", {}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<Caps> got;
+    for (const HidCollectionCaps& caps : ParseHidReportDescriptor(c.bytes.data(), c.bytes.size())) {
+      got.push_back(
+          {caps.usagePage, caps.usage, caps.inputReportLength, caps.outputReportLength, caps.featureReportLength});
+    }
+    ASSERT_EQ(got.size(), c.collections.size());
+    for (std::size_t i = 0; i < got.size(); ++i) {
+      EXPECT_EQ(got[i].usagePage, c.collections[i].usagePage) << i;
+      EXPECT_EQ(got[i].usage, c.collections[i].usage) << i;
+      EXPECT_EQ(got[i].input, c.collections[i].input) << i;
+      EXPECT_EQ(got[i].output, c.collections[i].output) << i;
+      EXPECT_EQ(got[i].feature, c.collections[i].feature) << i;
+    }
+  }
+}
+
+TEST(HidReportDescriptor, SurvivesAnyBytes) {
+  // Device descriptors are outside input: whatever comes, the reading ends and the lengths stay
+  // within what a report can be.
+  std::uint32_t state = 12345;
+  for (int round = 0; round < 2000; ++round) {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(round % 97));
+    for (auto& byte : bytes) {
+      state = state * 1664525u + 1013904223u;
+      byte = static_cast<std::uint8_t>(state >> 24);
+    }
+    for (const HidCollectionCaps& caps : ParseHidReportDescriptor(bytes.data(), bytes.size())) {
+      EXPECT_LE(caps.featureReportLength, (1u << 17) + 1);
+      EXPECT_LE(caps.inputReportLength, (1u << 17) + 1);
+    }
+  }
+  // Huge sizes and counts are held at the longest report.
+  const std::vector<std::uint8_t> huge = {0x06, 0x00, 0xFF, 0x09, 0x01, 0xA1, 0x01, 0x77, 0xFF, 0xFF, 0xFF,
+                                          0xFF, 0x97, 0xFF, 0xFF, 0xFF, 0xFF, 0xB1, 0x02, 0xB1, 0x02, 0xC0};
+  const auto caps = ParseHidReportDescriptor(huge.data(), huge.size());
+  ASSERT_EQ(caps.size(), 1u);
+  EXPECT_EQ(caps[0].featureReportLength, (1u << 17) + 1);
+}
+
+TEST(HidReportDescriptor, ANodeIsListedOnceForEachOfItsCollections) {
+  // hidapi's list: the three-collection node listed twice (two of its collections), a node whose
+  // descriptor cannot be read, and a node listed only with its first collection.
+  std::vector<HidDeviceInfo> listed;
+  for (const auto& [path, page] : std::vector<std::pair<std::string, std::uint16_t>>{
+           {"/dev/hidraw0", 0x0001}, {"/dev/hidraw0", 0x000D}, {"/dev/hidraw1", 0x0001}, {"/dev/hidraw2", 0x0001}}) {
+    HidDeviceInfo info;
+    info.path = path;
+    info.vendor = 0x0596;
+    info.product = 0x0500;
+    info.serialNumber = "S" + path.substr(11);
+    info.usagePage = page;
+    listed.push_back(info);
+  }
+  const auto descriptorOf = [](const std::string& path) {
+    return path == "/dev/hidraw1" ? std::vector<std::uint8_t>{} : kThreeCollections;
+  };
+  const auto list = ListByCollection(listed, descriptorOf);
+  std::vector<std::string> got;
+  for (const HidDeviceInfo& info : list) {
+    got.push_back(info.path + " " + std::to_string(info.usagePage) + " " + std::to_string(info.featureReportLength) +
+                  " " + info.serialNumber);
+  }
+  EXPECT_EQ(got, (std::vector<std::string>{"/dev/hidraw0 1 0 S0", "/dev/hidraw0 13 2 S0", "/dev/hidraw0 65280 72 S0",
+                                           "/dev/hidraw1 1 0 S1", "/dev/hidraw2 1 0 S2", "/dev/hidraw2 13 2 S2",
+                                           "/dev/hidraw2 65280 72 S2"}));
+  EXPECT_EQ(list[2].inputReportLength, 64u);
+  EXPECT_EQ(list[2].outputReportLength, 64u);
+}
+
+// ---------------------------------------------------------------------------------------------
 // The simulated backend
 
 // Keeps the last feature report sent with each id and answers a fetch of that id with it.
