@@ -6,13 +6,6 @@
 
 namespace kx7 {
 
-namespace {
-
-bool IsHidLink(int link) { return link == link::kHid || link == link::kKxHid; }
-bool IsDriverLink(int link) { return link == link::kRivetwareDriver || link == link::kDriverFile; }
-
-}  // namespace
-
 FormatCommands::FormatCommands(CMainFrame& frame, CommandChannel& channel) : frame_(frame), channel_(channel) {
   frame_.RegisterCommands(
       cmd::kFormatFirst, cmd::kFormatLast, [this](std::uint32_t id) { OnCommand(id); },
@@ -21,9 +14,7 @@ FormatCommands::FormatCommands(CMainFrame& frame, CommandChannel& channel) : fra
 
 bool FormatCommands::Block1ChecksumType() const { return IsRowanCedar(frame_.ControllerType); }
 
-bool FormatCommands::UsbOrHidLink() const {
-  return frame_.LinkKind >= link::kRivetwareUsb && frame_.LinkKind <= link::kKxHid;
-}
+bool FormatCommands::UsbOrHidLink() const { return IsUsbLink(frame_.LinkKind); }
 
 void FormatCommands::SetReportFormat(std::uint32_t format) { frame_.ReportFormat = format; }
 

@@ -69,6 +69,11 @@ inline constexpr int kKxHid = 262;
 
 inline bool IsSerialLink(int linkKind) { return linkKind >= 1 && linkKind <= link::kLastComPort; }
 inline bool IsUsbLink(int linkKind) { return linkKind >= link::kRivetwareUsb && linkKind <= link::kKxHid; }
+// The kernel drivers that carry the ASCII command set (Rivetware serial, KX7).
+inline bool IsDriverLink(int linkKind) { return linkKind == link::kRivetwareDriver || linkKind == link::kDriverFile; }
+// The USB drivers (RVUSB, KXUSB) and the HID links (direct, through the KX7 driver).
+inline bool IsUsbDriverLink(int linkKind) { return linkKind == link::kRivetwareUsb || linkKind == link::kKxUsb; }
+inline bool IsHidLink(int linkKind) { return linkKind == link::kHid || linkKind == link::kKxHid; }
 
 inline constexpr std::uint32_t kTypeGeneric = 32855;
 inline constexpr std::uint32_t kPenAuto = 32853;

@@ -19,8 +19,6 @@ bool In(std::uint32_t value, std::initializer_list<std::uint32_t> values) {
 
 bool InRange(std::uint32_t value, std::uint32_t first, std::uint32_t last) { return value >= first && value <= last; }
 
-bool UsbOrHidLink(int link) { return link >= link::kRivetwareUsb && link <= link::kKxHid; }
-
 // Larch USB and Maple: types 32878 to 32881.
 bool LarchOrMaple(std::uint32_t type) { return InRange(type, 32878, 32881); }
 
@@ -61,7 +59,7 @@ bool LauncherCommandEnabled(std::uint32_t id, const LauncherState& s) {
   if (In(id, {33007, 33008})) return calibrationFree && In(t, {32868, 32869, 32881});
   if (id == 33009) return s.linkOpen && rowan;
   if (In(id, {33010, 33011})) return calibrationFree && In(t, {32868, 32869});
-  if (id == 33019) return (s.features & 0x100) || ((s.features & 0x10) && !UsbOrHidLink(s.linkKind));
+  if (id == 33019) return (s.features & 0x100) || ((s.features & 0x10) && !IsUsbLink(s.linkKind));
   if (In(id, {33022, 33023, 33025, 33026})) return s.multiTouch;
   if (id == 33030) return In(t, {32878, 32879, 32881});
   if (In(id, {33037, 33038})) return calibrationFree && t == 32881;
@@ -161,7 +159,7 @@ void ToolsLauncher::OnCommand(std::uint32_t id) {
   const std::uint32_t resolved = Resolve(id);
   const LauncherState state = State();
   if (LauncherCommandRefused(resolved, state)) return;
-  if (resolved == cmd::kScope && !state.multiTouch && !UsbOrHidLink(state.linkKind)) {
+  if (resolved == cmd::kScope && !state.multiTouch && !IsUsbLink(state.linkKind)) {
     // The scope takes the screen and the link to itself: the draw window goes, and the terminal
     // unless the user keeps it.
     if (state.listening[slot::kDraw]) frame_.Loop().Send(frame_.listeners.Listener(slot::kDraw), wm::kClose);

@@ -71,8 +71,6 @@ bool CommandChannel::DriverPassThroughVariant() const {
          (frame_.ControllerFeatures & feature::kDriverPassThrough) != 0;
 }
 
-static bool IsHidLink(int link) { return link == link::kHid || link == link::kKxHid; }
-static bool IsDriverLink(int link) { return link == link::kRivetwareDriver || link == link::kDriverFile; }
 
 void CommandChannel::RoutePiece(const std::uint8_t* bytes, std::size_t count) {
   const int link = frame_.LinkKind;

@@ -8,9 +8,6 @@ namespace kx7 {
 
 namespace {
 
-bool IsHidLink(int link) { return link == link::kHid || link == link::kKxHid; }
-bool IsUsbDriverLink(int link) { return link == link::kRivetwareUsb || link == link::kKxUsb; }
-
 bool IsHidType(std::uint32_t id) {
   switch (id) {
     case type::kResistive4WireUsb:
