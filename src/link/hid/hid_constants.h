@@ -1,0 +1,161 @@
+// The HID link's numbers: report ids, command codes, report lengths, request flags and the texts
+// the request log writes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kx7::hid {
+
+// Reports the generic controllers take (every HID type but the Birch2 HID).
+inline constexpr std::uint8_t kCommandReport = 3;
+inline constexpr std::uint8_t kSetParamReport = 5;
+inline constexpr std::uint8_t kPassThroughReport = 9;
+inline constexpr std::uint8_t kBigBlockReport = 15;
+inline constexpr std::uint8_t kModeSwitchReport = 17;
+
+// Command codes of the generic controllers (byte 1).
+namespace code {
+inline constexpr std::uint8_t kSetParam = 1;
+inline constexpr std::uint8_t kSetParamIndex = 2;
+inline constexpr std::uint8_t kSetHidMode = 3;
+inline constexpr std::uint8_t kCalibrate = 4;
+inline constexpr std::uint8_t kAsyncEnable = 5;
+inline constexpr std::uint8_t kReset = 7;
+inline constexpr std::uint8_t kRestoreDefaults = 8;
+inline constexpr std::uint8_t kPassThroughByte = 9;
+inline constexpr std::uint8_t kPassThroughBytes = 10;
+inline constexpr std::uint8_t kRebootEep = 11;
+inline constexpr std::uint8_t kSetBigBlock = 12;
+inline constexpr std::uint8_t kWatchdogOff = 14;
+inline constexpr std::uint8_t kSetDiagPins = 15;
+inline constexpr std::uint8_t kPenFinger = 20;
+// Byte 1 of the mode switch report.
+inline constexpr std::uint8_t kTabletMode = 0;
+inline constexpr std::uint8_t kHidMode = 2;
+}  // namespace code
+
+// Byte 2 of the reset command (generic code 7, Birch2 code 18).
+namespace reset {
+inline constexpr std::uint8_t kSoft = 1;
+inline constexpr std::uint8_t kHard = 2;
+inline constexpr std::uint8_t kRebootRom = 3;
+inline constexpr std::uint8_t kRebootRam = 4;
+inline constexpr std::uint8_t kRebootEep = 5;
+inline constexpr std::uint8_t kRebootAlt = 6;  // generic controllers only
+}  // namespace reset
+
+// The Birch2 HID controller's reports and codes.
+namespace birch2 {
+inline constexpr std::uint8_t kCommandReport = 16;
+inline constexpr std::uint8_t kSetParamReport = 32;
+inline constexpr std::uint8_t kAsyncEnable = 16;
+inline constexpr std::uint8_t kCalibrate = 17;
+inline constexpr std::uint8_t kReset = 18;
+inline constexpr std::uint8_t kRestoreDefaults = 19;
+inline constexpr std::uint8_t kCommand20 = 20;
+inline constexpr std::uint8_t kCommand21 = 21;  // answered by a fetch of report 16, bytes 1..2
+inline constexpr std::uint8_t kSetParamIndex = 22;
+inline constexpr std::uint8_t kCommand23 = 23;
+inline constexpr std::uint8_t kPenFinger = 24;
+inline constexpr std::uint8_t kSetParam = 32;
+// Byte 3 of the pen/finger command: both at once, or pen and finger one after the other.
+inline constexpr std::uint8_t kPenFingerBoth = 3;
+inline constexpr std::uint8_t kPenFingerPen = 2;
+inline constexpr std::uint8_t kPenFingerFinger = 1;
+// Sub-blocks of the parameter blocks.
+inline constexpr std::uint8_t kSubBlock1 = 17;
+inline constexpr std::uint8_t kSubBlock2 = 18;
+inline constexpr std::uint8_t kSubBlock4 = 20;
+inline constexpr std::uint8_t kSubBlock5 = 48;
+inline constexpr std::uint8_t kSubBlock6 = 22;
+}  // namespace birch2
+
+// Answer report ids.
+namespace answer {
+inline constexpr std::uint8_t kControllerId = 4;
+inline constexpr std::uint8_t kParam = 5;
+inline constexpr std::uint8_t kStatus = 6;
+inline constexpr std::uint8_t kBigBlock = 15;
+inline constexpr std::uint8_t kPointerMode = 17;
+inline constexpr std::uint8_t kMaxContacts = 18;
+inline constexpr std::uint8_t kTouchInputMaxContacts = 116;
+inline constexpr std::uint8_t kBirch2Command = 16;
+inline constexpr std::uint8_t kBirch2Param = 32;
+inline constexpr std::uint8_t kBirch2Status = 128;
+inline constexpr std::uint8_t kBirch2Identity = 129;
+inline constexpr std::uint8_t kBirch2Strays = 144;
+}  // namespace answer
+
+// Report lengths in bytes, the report id byte included.
+inline constexpr std::size_t kCommandLength = 8;
+inline constexpr std::size_t kParamLength = 72;
+inline constexpr std::size_t kPassThroughLength = 64;
+inline constexpr std::size_t kBigBlockLength = 520;
+inline constexpr std::size_t kControllerIdLength = 16;
+inline constexpr std::size_t kLarchControllerIdLength = 24;
+inline constexpr std::size_t kStatusLength = 8;
+inline constexpr std::size_t kPointerModeLength = 3;
+inline constexpr std::size_t kMaxContactsLength = 3;
+inline constexpr std::size_t kTouchInputMaxContactsLength = 8;
+inline constexpr std::size_t kBirch2CommandAnswerLength = 8;
+inline constexpr std::size_t kBirch2StatusLength = 20;
+inline constexpr std::size_t kBirch2IdentityLength = 26;
+inline constexpr std::size_t kBirch2StraysLength = 40;
+
+// Data of the parameter, big-block and pass-through reports starts here.
+inline constexpr std::size_t kDataOffset = 8;
+inline constexpr std::size_t kParamDataMax = kParamLength - kDataOffset;     // 64
+inline constexpr std::size_t kBigBlockData = kBigBlockLength - kDataOffset;  // 512
+inline constexpr std::size_t kPassThroughDataMax = 56;
+// A Birch2 block write swaps this many leading bytes in pairs.
+inline constexpr std::size_t kBirch2SwapBytes = 50;
+
+// Flags of a feature send.
+namespace flag {
+inline constexpr std::uint32_t kPassThroughOn = 0x01;
+inline constexpr std::uint32_t kPassThroughOff = 0x02;
+inline constexpr std::uint32_t kClosesLink = 0x04;  // resets and reboots
+inline constexpr std::uint32_t kKeepMutex = 0x08;
+inline constexpr std::uint32_t kNoLog = 0x10;
+}  // namespace flag
+
+// The longest wait for the request mutex.
+inline constexpr std::uint32_t kRequestMutexWaitMs = 5000;
+// Status polling after a write to Maple and Larch.
+inline constexpr std::uint32_t kWriteStatusPollMs = 100;
+inline constexpr int kWriteStatusPolls = 100;
+// Byte 2 of the generic status record.
+inline constexpr std::uint8_t kStateDone = 3;
+inline constexpr std::uint8_t kStateRefused = 0;
+// Byte 3 of the Birch2 status record.
+inline constexpr std::uint8_t kBirch2StateReady = 4;
+
+// Bits of the flag byte (byte 5) of the generic controller-ID record.
+namespace id_flag {
+inline constexpr std::uint8_t kGestureOrUefi = 0x80;
+inline constexpr std::uint8_t kWot = 0x10;
+inline constexpr std::uint8_t kPen = 0x08;
+}  // namespace id_flag
+
+// Bits of the flag byte (byte 5) of the Birch2 identity record.
+namespace birch2_flag {
+inline constexpr std::uint8_t kResistive = 0x01;
+inline constexpr std::uint8_t kPro = 0x08;
+inline constexpr std::uint8_t kTwoTouch = 0x10;
+inline constexpr std::uint8_t kEmulation = 0x20;
+inline constexpr std::uint8_t kZAxis = 0x40;
+}  // namespace birch2_flag
+
+namespace text {
+inline constexpr const char* kOk = "OK\r";
+inline constexpr const char* kGetFeatureFailed = "HID GetFeature failed\r";
+inline constexpr const char* kSetReportFormat = "SET_REPORT_%d";
+inline constexpr const char* kGetReportFormat = "GET_REPORT_%d";
+inline constexpr const char* kTouchInputCommand = "SET_REPORT";
+inline constexpr const char* kGetSerialNumber = "GET_SERIAL_NUMBER_STRING\r";
+inline constexpr const char* kGetSerialNumberFailed = "HidD_GetSerialNumberString failed\r";
+inline constexpr const char* kControllerLocked = "This controller is locked";
+}  // namespace text
+
+}  // namespace kx7::hid
