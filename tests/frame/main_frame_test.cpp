@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/app_texts.h"
@@ -519,7 +520,10 @@ TEST(MainFrameReceivePath, BytesFromAPseudoTerminalReachTheListenerInOrder) {
 
   std::vector<std::uint8_t> sent;
   for (int i = 0; i < 20000; ++i) sent.push_back(static_cast<std::uint8_t>('A' + i % 26));
-  ASSERT_TRUE(device.WriteMaster(sent));
+  // The bytes go in while the frame takes them: the pseudo-terminal holds only so much, and
+  // the reader waits for the frame to copy each block.
+  bool written = false;
+  std::thread writer([&] { written = device.WriteMaster(sent); });
   // A ticking timer lets the wait look at the clock even when nothing arrives.
   struct Ticker : Window {
     using Window::Window;
@@ -528,6 +532,8 @@ TEST(MainFrameReceivePath, BytesFromAPseudoTerminalReachTheListenerInOrder) {
   ticker.SetTimer(1, 50);
   const std::uint64_t deadline = loop.Now() + 20000;
   EXPECT_TRUE(loop.RunUntil([&] { return received.size() >= sent.size() || loop.Now() > deadline; }));
+  writer.join();
+  EXPECT_TRUE(written);
   EXPECT_EQ(received, std::string(sent.begin(), sent.end()));
 
   const std::vector<std::uint8_t> reply = {0x01, 'O', 'I', 0x0D};
