@@ -7,19 +7,20 @@
 #include <cstdint>
 #include <string_view>
 
+#include "frame/command_ids.h"
 #include "proto/proto_constants.h"
 
 namespace kx7 {
 
-// ReportFormat values (the Format commands of the same numbers choose them).
+// ReportFormat values: the ids of the Format commands that choose them.
 namespace format {
-inline constexpr std::uint32_t kKxs = 32816;        // KXS tablet reports (HID reports on USB multi-touch)
-inline constexpr std::uint32_t kRawSigned = 32817;  // "Calibrate Raw (11 bit signed) format"
-inline constexpr std::uint32_t kHexDump = 32818;
-inline constexpr std::uint32_t kUndecoded = 32819;
-inline constexpr std::uint32_t kUndecodedMenu = 32822;  // the Format menu's "&Undecoded"
-inline constexpr std::uint32_t kKxsZ = 32840;           // KXS reports with Z
-inline constexpr std::uint32_t kSignals = 32843;        // four-channel stream or corner signals
+inline constexpr std::uint32_t kKxs = cmd::kFormatKxs;  // KXS tablet reports (HID reports on USB multi-touch)
+inline constexpr std::uint32_t kRawSigned = cmd::kFormatRaw;  // "Calibrate Raw (11 bit signed) format"
+inline constexpr std::uint32_t kHexDump = cmd::kFormatHexDump;
+inline constexpr std::uint32_t kUndecoded = cmd::kFormatDigitizer;
+inline constexpr std::uint32_t kUndecodedMenu = cmd::kFormatUndecoded;  // the Format menu's "&Undecoded"
+inline constexpr std::uint32_t kKxsZ = cmd::kFormatZ;                   // KXS reports with Z
+inline constexpr std::uint32_t kSignals = cmd::kFormatRawSignals;       // four-channel stream or corner signals
 }  // namespace format
 
 inline constexpr std::uint8_t kPollByte = 0x11;
