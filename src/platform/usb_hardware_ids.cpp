@@ -4,6 +4,7 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 
 namespace kx7 {
 
@@ -21,7 +22,34 @@ bool IsHexWord(const std::string& word) {
   return word.size() == 4 && std::all_of(word.begin(), word.end(), [](unsigned char c) { return std::isxdigit(c); });
 }
 
+std::mutex& EmulatedMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+std::function<std::vector<std::string>()>& EmulatedSource() {
+  static std::function<std::vector<std::string>()> source;
+  return source;
+}
+
 }  // namespace
+
+std::vector<std::string> PresentUsbHardwareIds() {
+  std::vector<std::string> ids = ListUsbHardwareIds();
+  std::function<std::vector<std::string>()> source;
+  {
+    std::lock_guard<std::mutex> lock(EmulatedMutex());
+    source = EmulatedSource();
+  }
+  if (source)
+    for (std::string& id : source()) ids.push_back(std::move(id));
+  return ids;
+}
+
+void SetEmulatedUsbHardwareIds(std::function<std::vector<std::string>()> source) {
+  std::lock_guard<std::mutex> lock(EmulatedMutex());
+  EmulatedSource() = std::move(source);
+}
 
 std::vector<std::string> ListUsbHardwareIds(const std::string& sysfsDevices) {
   std::vector<std::string> ids;

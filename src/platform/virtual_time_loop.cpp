@@ -5,7 +5,36 @@
 
 namespace kx7 {
 
+namespace {
+// A poller with no timer behind it gets this much virtual time before the wait counts as stuck.
+constexpr std::uint64_t kIdleStepsWithoutTimer = 60000;
+}  // namespace
+
+void VirtualTimeLoop::SetIdleWork(std::function<bool()> work, std::uint32_t stepMs) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  idleWork_ = std::move(work);
+  idleStepMs_ = stepMs == 0 ? 1 : stepMs;
+  idleStepsWithoutTimer_ = 0;
+}
+
 bool VirtualTimeLoop::WaitForWork(std::unique_lock<std::mutex>& lock, std::uint64_t deadline) {
+  const bool noTimer = deadline == std::numeric_limits<std::uint64_t>::max();
+  if (idleWork_ && (!noTimer || idleStepsWithoutTimer_ < kIdleStepsWithoutTimer)) {
+    const std::function<bool()> work = idleWork_;
+    lock.unlock();
+    const bool did = work();
+    lock.lock();
+    if (did) {
+      idleStepsWithoutTimer_ = 0;
+      return true;
+    }
+    const std::uint64_t now = clock_.load();
+    std::uint64_t next = now + idleStepMs_;
+    if (!noTimer && deadline < next) next = deadline;
+    if (next > now) clock_.store(next);
+    if (noTimer) ++idleStepsWithoutTimer_;
+    return true;
+  }
   if (deadline != std::numeric_limits<std::uint64_t>::max()) {
     if (deadline > clock_.load()) clock_.store(deadline);
     return true;

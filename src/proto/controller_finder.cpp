@@ -28,7 +28,7 @@ bool Contains(const ReplyBytes& reply, std::size_t limit, const std::string& nee
 ControllerFinder::ControllerFinder(CMainFrame& frame, CommandChannel& channel, ControllerInfoWindow& info,
                                    ControllerIdentifier& identifier)
     : frame_(frame), channel_(channel), info_(info), identifier_(identifier) {
-  usbHardwareIds = [] { return ListUsbHardwareIds(); };
+  usbHardwareIds = [] { return PresentUsbHardwareIds(); };
   frame_.startSearch = [this](std::uint32_t flags, bool restart) { FindController(flags, restart); };
   frame_.searchRunning = [this] { return running_; };
   frame_.hideControllerInfo = [this] { info_.Hide(); };

@@ -93,6 +93,31 @@ TEST(VirtualTimeLoop, TimersOfADestroyedWindowEndWithIt) {
   EXPECT_EQ(loop.Send(id, 0x8000), 0);
 }
 
+// A poller sees virtual time pass in steps, never past a timer, and what it posts is handled
+// before the timer's time comes.
+TEST(VirtualTimeLoop, IdleWorkRunsInStepsBeforeTheNextTimer) {
+  VirtualTimeLoop loop;
+  Recorder window(loop);
+  window.SetTimer(2, 100);
+  std::vector<std::uint64_t> polledAt;
+  loop.SetIdleWork([&] {
+    polledAt.push_back(loop.Now());
+    if (loop.Now() == 30 && window.seen.empty()) {
+      window.Post(0x8000);
+      return true;
+    }
+    return false;
+  }, 10);
+  ASSERT_TRUE(loop.RunUntil([&] { return !window.seen.empty(); }));
+  EXPECT_EQ(window.seen.front().first, 0x8000u);
+  EXPECT_EQ(loop.Now(), 30u);
+  EXPECT_EQ(polledAt, (std::vector<std::uint64_t>{0, 10, 20, 30}));
+  ASSERT_TRUE(loop.RunUntil([&] { return window.seen.size() == 2; }));
+  EXPECT_EQ(window.seen.back().first, wm::kTimer);
+  EXPECT_EQ(loop.Now(), 100u);  // the timer's own time, not a step past it
+  loop.SetIdleWork({});
+}
+
 TEST(RealTimeLoop, PostFromAnotherThreadWakesTheWait) {
   RealTimeLoop loop;
   Recorder window(loop);
