@@ -136,6 +136,23 @@ inline constexpr std::uint8_t kVendorPassThrough = 0x15;
 inline constexpr std::uint8_t kVendorQuery = 0x10;
 inline constexpr std::uint16_t kPassThroughData = 0x0B;
 inline constexpr std::size_t kPassThroughPiece = 64;
+// Values of the pass-through request: enter to the second processor, enter to the other target,
+// leave.
+inline constexpr std::uint16_t kPassThroughEnterD = 8;
+inline constexpr std::uint16_t kPassThroughEnterL = 9;
+inline constexpr std::uint16_t kPassThroughLeave = 10;
+
+// What the USB drivers' readers poll: the IN request {0xC0, 0x15, 0x0B, 0, 64}. Its answer (up
+// to 64 bytes) starts with a kind byte and a count byte; the count bytes follow. Byte stream
+// (pass-through bytes, tablet reports) goes to the frame as bytes, a report as one packet.
+inline constexpr std::size_t kStreamAnswerSize = 64;
+inline constexpr std::size_t kStreamHeaderSize = 2;
+inline constexpr std::size_t kStreamDataMax = kStreamAnswerSize - kStreamHeaderSize;  // 62
+inline constexpr std::uint8_t kStreamNothing = 0;
+inline constexpr std::uint8_t kStreamBytes = 1;
+inline constexpr std::uint8_t kStreamReport = 2;
+// How often the RVUSB reader polls when nothing came.
+inline constexpr int kUsbReaderIdleMs = 100;
 
 // The KX7 driver's controller list: a 260-byte list record, and two 268-byte records for each
 // listed controller.
