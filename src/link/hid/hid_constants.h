@@ -147,6 +147,51 @@ inline constexpr std::uint8_t kEmulation = 0x20;
 inline constexpr std::uint8_t kZAxis = 0x40;
 }  // namespace birch2_flag
 
+// Touch reports the reader polls, and the layouts of the single-touch ones (the multi-contact
+// reports have the contact slots the HID report decoder knows, chosen by the sensor kind).
+namespace touch {
+inline constexpr std::uint8_t kTouchReport = 7;         // every generic type; length from the device
+inline constexpr std::uint8_t kTouchReport13Bit = 8;    // resistive types: 13-bit coordinates
+inline constexpr std::uint8_t kTouchReportFirst = 1;    // USB Rowan types: also single-touch
+inline constexpr std::uint8_t kMultiContactReport = 16; // Rowan GEN3/GEN4 in multi-contact mode
+inline constexpr std::uint8_t kLarchReportDefault = 115;
+inline constexpr std::uint8_t kLarchReport400000 = 116;
+inline constexpr std::uint8_t kLarchReport20000 = 118;
+inline constexpr std::uint8_t kLarchReport40000 = 119;
+inline constexpr std::uint8_t kBirch2StreamReport = 5;
+inline constexpr std::uint8_t kBirch2StreamFallback = 3;
+inline constexpr std::size_t kBirch2StreamLength = 35;
+inline constexpr std::size_t kBirch2FallbackLength = 17;
+inline constexpr std::size_t kMultiContactLength = 64;
+inline constexpr std::size_t kKxHidResistiveLength = 8;  // link 262, types 32869/32871
+// Single-touch report of the USB Rowan types (reports 1, 7, 8): byte 1 the state (bit 0 tip,
+// bit 1 a contact is there), X at 2..3 and Y at 4..5, 14-bit values, little-endian.
+inline constexpr std::size_t kRowanStateOffset = 1;
+inline constexpr std::uint8_t kRowanTipBit = 0x01;
+inline constexpr std::uint8_t kRowanContactBit = 0x02;
+inline constexpr std::size_t kRowanXOffset = 2;
+inline constexpr std::size_t kRowanYOffset = 4;
+// Resistive reports 7 (12-bit) and 8 (13-bit): two contact records of 5 bytes from byte 1: the
+// state (bit 0 touching, bit 1 the record holds a contact), X, Y (16-bit little-endian).
+inline constexpr std::size_t kResistiveFirstRecord = 1;
+inline constexpr std::size_t kResistiveRecordBytes = 5;
+inline constexpr int kResistiveContacts = 2;
+inline constexpr std::uint8_t kResistiveTouchingBit = 0x01;
+inline constexpr std::uint8_t kResistivePresentBit = 0x02;
+// Resistive report 9 (the raw signal): X at 1..2, Y at 3..4, Z at 5..6, then two N bytes.
+inline constexpr std::size_t kResistiveRawXOffset = 1;
+inline constexpr std::size_t kResistiveRawYOffset = 3;
+inline constexpr std::size_t kResistiveRawZOffset = 5;
+inline constexpr std::size_t kResistiveRawNOffset = 7;
+// The tablet packet a single touch becomes: 0x80 | 0x40 while touching, then X and Y, 7 bits a
+// byte, low half first.
+inline constexpr std::size_t kTabletPacketBytes = 5;
+inline constexpr std::uint8_t kTabletStart = 0x80;
+inline constexpr std::uint8_t kTabletTouching = 0x40;
+// Pass-through report 9: byte 7 the count of bytes that follow from byte 8.
+inline constexpr std::size_t kPassThroughCountOffset = 7;
+}  // namespace touch
+
 namespace text {
 inline constexpr const char* kOk = "OK\r";
 inline constexpr const char* kGetFeatureFailed = "HID GetFeature failed\r";
