@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "frame/command_ids.h"
+#include "link/hid/hid_constants.h"
 #include "proto/proto_constants.h"
 
 namespace kx7 {
@@ -71,7 +72,6 @@ namespace hid {
 inline constexpr std::size_t kReportBytes = 64;
 inline constexpr std::array<std::uint8_t, 12> kReportIds = {1, 7, 16, 19, 20, 22, 23, 32, 115, 116, 118, 119};
 inline constexpr int kMostContacts = 100;  // a larger count byte drops the report
-inline constexpr std::uint8_t kValidBit = 0x04;
 inline constexpr std::uint8_t kTipAndRange = 0x03;
 inline constexpr std::uint8_t kPalmBit = 0x10;
 inline constexpr std::uint8_t kPenReportBit = 0x80;  // byte 1 of a pen report
@@ -79,27 +79,7 @@ inline constexpr std::uint8_t kPenTipBit = 0x01;
 inline constexpr std::uint8_t kPenBarrelBit = 0x08;
 inline constexpr std::uint8_t kPenEraserBit = 0x10;
 
-// The contact layouts, chosen by the first of these feature bits the controller has.
-struct Layout {
-  std::uint32_t feature;  // 0: the layout of controllers with none of the bits
-  int contacts;           // contact records from byte 1
-  int recordBytes;
-  int yOffset;            // of Y within a record (X is at 2)
-  int countOffset;        // the contact count byte
-  int scanTimeOffset;     // the 16-bit scan time, -1 when the layout does not show it
-  bool validWhenNonZero;  // the status byte marks a valid contact by being non-zero (else bit 2)
-  bool palmBit;           // status bit 4 adds "P"
-  bool endEveryReport;    // the line ends after every report, complete or not
-  bool penReports;        // byte 1 bit 7 marks a pen report
-};
-// The scan time follows the count byte in every layout that shows it.
-inline constexpr std::array<Layout, 5> kLayouts = {{
-    {0x20000, 4, 15, 6, 61, 62, true, false, false, false},
-    {0x2000, 6, 10, 4, 61, 62, false, true, false, false},
-    {0x400000, 7, 8, 4, 57, 58, false, false, false, false},
-    {0x40000, 10, 6, 4, 61, 62, false, false, true, true},
-    {0, 10, 6, 4, 61, -1, false, false, false, true},
-}};
+// The contact layouts (kLayouts) are the HID link's: link/hid/hid_constants.h.
 // Pen reports.
 inline constexpr std::size_t kPenPressure = 2;
 inline constexpr std::size_t kPenUnsigned = 4;

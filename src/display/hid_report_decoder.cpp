@@ -13,10 +13,7 @@ void HidReportDecoder::Reset() {
 }
 
 const hid::Layout& HidReportDecoder::LayoutFor(std::uint32_t controllerFeatures) {
-  for (const hid::Layout& layout : hid::kLayouts) {
-    if (layout.feature == 0 || (controllerFeatures & layout.feature)) return layout;
-  }
-  return hid::kLayouts.back();
+  return hid::LayoutFor(controllerFeatures);
 }
 
 unsigned HidReportDecoder::Word(std::size_t offset) const {

@@ -2,6 +2,7 @@
 // the request log writes.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -191,6 +192,37 @@ inline constexpr std::uint8_t kTabletTouching = 0x40;
 // Pass-through report 9: byte 7 the count of bytes that follow from byte 8.
 inline constexpr std::size_t kPassThroughCountOffset = 7;
 }  // namespace touch
+
+// The contact slots of the 64-byte multi-contact reports, chosen by the first of these feature
+// bits (the sensor kind) the controller has.
+struct Layout {
+  std::uint32_t feature;  // 0: the layout of controllers with none of the bits
+  int contacts;           // contact records from byte 1
+  int recordBytes;
+  int yOffset;            // of Y within a record (X is at 2)
+  int countOffset;        // the contact count byte
+  int scanTimeOffset;     // the 16-bit scan time, -1 when the layout does not show it
+  bool validWhenNonZero;  // the status byte marks a valid contact by being non-zero (else bit 2)
+  bool palmBit;           // status bit 4 adds "P"
+  bool endEveryReport;    // the line ends after every report, complete or not
+  bool penReports;        // byte 1 bit 7 marks a pen report
+};
+// The scan time follows the count byte in every layout that shows it.
+inline constexpr std::array<Layout, 5> kLayouts = {{
+    {0x20000, 4, 15, 6, 61, 62, true, false, false, false},
+    {0x2000, 6, 10, 4, 61, 62, false, true, false, false},
+    {0x400000, 7, 8, 4, 57, 58, false, false, false, false},
+    {0x40000, 10, 6, 4, 61, 62, false, false, true, true},
+    {0, 10, 6, 4, 61, -1, false, false, false, true},
+}};
+
+inline constexpr const Layout& LayoutFor(std::uint32_t controllerFeatures) {
+  for (const Layout& layout : kLayouts)
+    if (layout.feature == 0 || (controllerFeatures & layout.feature) != 0) return layout;
+  return kLayouts.back();
+}
+// The valid bit of the contact state in the layouts that have one.
+inline constexpr std::uint8_t kValidBit = 0x04;
 
 namespace text {
 inline constexpr const char* kOk = "OK\r";
