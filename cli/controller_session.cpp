@@ -138,7 +138,7 @@ ControllerReport ControllerSession::Report() {
   report.typeName = ControllerTypeName(frame_->ControllerType);
   report.controllerFeatures = frame_->ControllerFeatures;
   report.penMode = frame_->PenMode;
-  report.multiTouchMode = protocol_->identifier.MultiTouchMode;
+  report.multiTouchMode = frame_->MultiTouchMode;
   return report;
 }
 

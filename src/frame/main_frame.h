@@ -84,6 +84,9 @@ class CMainFrame : public Window, public SerialPortHost {
   std::uint32_t ControllerType = kTypeGeneric;
   std::uint32_t ControllerFeatures = 0;
   std::uint32_t PenMode = kPenAuto;
+  // The contact mode of a multi-contact controller (a Cedar option parameter or the HID status),
+  // 0 when unknown.
+  int MultiTouchMode = 0;
   bool passThrough = false;
   bool touchInputMode = false;
   bool closing = false;

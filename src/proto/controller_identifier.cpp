@@ -115,7 +115,7 @@ void ControllerIdentifier::CedarSteps(const IdentityDecision& decision, const st
   if (Cancelled()) return;
   if (commOi.size() >= 2) oiLine += "   Comm OI: " + std::string(commOi.begin() + 1, commOi.end() - 1);
   info_.SetLine(ControllerInfoWindow::kOi, oiLine);
-  MultiTouchMode = 0;
+  frame_.MultiTouchMode = 0;
   const ReplyBytes option = Ask(decision.optionParameter, 10, 0);
   if (option.size() > 5 && std::find(option.begin(), option.end(), '?') == option.end() && option[0] == kSoh) {
     std::uint32_t value = 0;
@@ -131,7 +131,7 @@ void ControllerIdentifier::CedarSteps(const IdentityDecision& decision, const st
       value = (value << 4) | static_cast<std::uint32_t>(digit);
     }
     if (digits && value == 2) {
-      MultiTouchMode = 2;
+      frame_.MultiTouchMode = 2;
       frame_.ControllerFeatures |= feature::kMultiContact;
     }
   }

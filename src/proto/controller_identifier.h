@@ -30,7 +30,6 @@ class ControllerIdentifier {
   const IdentityReplies& Replies() const { return stored_; }
   // The type text of the last identification ("Birch2 HAP ").
   const std::string& TypeText() const { return typeText_; }
-  int MultiTouchMode = 0;
 
  private:
   // The user closed the Controller Info window, or the program is closing.

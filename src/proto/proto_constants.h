@@ -104,8 +104,17 @@ inline constexpr std::uint32_t kDriverPassThrough = 0x200;
 inline constexpr std::uint32_t kHaptic2 = 0x400;
 inline constexpr std::uint32_t kLarchMultitouch = 0x800;
 inline constexpr std::uint32_t kMultiContact = 0x1000;
+// The Larch USB sensor kind (byte 20 of the controller-ID record = 1, 2, 0, 3).
+inline constexpr std::uint32_t kLarchSensor1 = 0x2000;
+inline constexpr std::uint32_t kLarchSensor2 = 0x20000;
+inline constexpr std::uint32_t kLarchSensor0 = 0x40000;
+inline constexpr std::uint32_t kLarchSensor3 = 0x400000;
+// The Larch USB model (byte 19 = 1, 2, 3, 4).
 inline constexpr std::uint32_t kLarchModelSpruce = 0x4000;
+inline constexpr std::uint32_t kLarchModel2 = 0x8000;
+inline constexpr std::uint32_t kLarchModel3 = 0x10000;
 inline constexpr std::uint32_t kLarchModelSequoia = 0x80000;
+inline constexpr std::uint32_t kLarchUefi = 0x100000;
 inline constexpr std::uint32_t kLarchPen = 0x200000;
 }  // namespace feature
 

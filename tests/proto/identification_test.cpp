@@ -45,7 +45,7 @@ TEST_F(IdentificationTest, CedarGen4LinesPanelIdAndContactMode) {
   ControllerIdentifier& identifier = Identify(emu::EmulatedController::ForFamily("cedar-gen4", options));
   EXPECT_EQ(Frame().ControllerType, type::kCedarGen4);
   EXPECT_EQ(Frame().ControllerFeatures, feature::kMultiContact);
-  EXPECT_EQ(identifier.MultiTouchMode, 2);
+  EXPECT_EQ(Frame().MultiTouchMode, 2);
   EXPECT_EQ(Line(ControllerInfoWindow::kOi).rfind("DSP OI:   WZ0401", 0), 0u) << Line(ControllerInfoWindow::kOi);
   EXPECT_EQ(Line(ControllerInfoWindow::kUv).rfind("Panel ID:   ", 0), 0u) << Line(ControllerInfoWindow::kUv);
   EXPECT_EQ(Line(ControllerInfoWindow::kPort), "COM1,9600,N,8,1");
