@@ -160,4 +160,110 @@ inline constexpr std::size_t kListRecordSize = 260;
 inline constexpr std::size_t kKx7RecordSize = 268;
 inline constexpr std::size_t kMaxListedControllers = (kListRecordSize - 4) / 2;
 
+// ---- The driver links themselves ----
+
+// The drivers' registry values: port i has the subkey "\\%04i" under the base key.
+inline constexpr const char* kRegistryBaseKey = "System\\CurrentControlSet\\Services\\KxsTch\\Parameters";
+inline constexpr const char* kPortSubkeyFormat = "\\%04d";
+inline constexpr const char* kPortNameValue = "PortName";
+inline constexpr const char* kBaudrateValue = "Baudrate";
+inline constexpr const char* kInstalledValue = "TSInstalled";
+
+// The driver port table: up to 16 names of 40 characters; the serial Rivetware link reads the
+// names of subkeys 0 to 8, the RVUSB link probes devices 0 to 15, the KX7 list probes 1 to 16.
+inline constexpr int kPortTableSize = 16;
+inline constexpr std::size_t kPortNameChars = 40;
+inline constexpr int kRivetwarePortNames = 9;
+inline constexpr int kKx7FirstProbe = 1;
+inline constexpr int kKx7LastProbe = 16;
+
+// The client name the serial Rivetware reader registers with (a wide string in 132 bytes).
+inline constexpr const char* kClientName = "KX7SDU";
+// How long the serial Rivetware open waits for its reader to start.
+inline constexpr int kReaderStartWaitMs = 600;
+// The serial Rivetware write is repeated until the driver takes it; a driver that refuses for
+// this long is taken to be stuck, so the program does not hang on it.
+inline constexpr int kRivetwareWriteTries = 500;
+inline constexpr int kRivetwareWriteGapMs = 10;
+// The readers' pause when a read gave nothing, so a driver that answers at once does not spin.
+inline constexpr int kReaderIdleMs = 1;
+
+// The KX7 byte-stream link (258): reads and writes under one mutex, each tried 10 times 10 ms
+// apart; a write waits at most 5000 ms for the mutex. Opening purges what the driver holds.
+inline constexpr int kKx7ReadTries = 10;
+inline constexpr int kKx7ReadGapMs = 10;
+inline constexpr int kKx7WriteTries = 10;
+inline constexpr int kKx7WriteGapMs = 10;
+inline constexpr int kKx7MutexWaitMs = 5000;
+inline constexpr int kPurgeReads = 64;
+// The KXUSB reader's wait for the answer of its IN request, and the request mutex's bound.
+inline constexpr int kUsbReadWaitMs = 10;
+inline constexpr int kRequestMutexWaitMs = 5000;
+// The take-device request's flag.
+inline constexpr std::uint32_t kTakeDeviceOn = 1;
+inline constexpr std::uint32_t kTakeDeviceOff = 0;
+
+// The driver baud rate change: close, wait, reopen.
+inline constexpr int kBaudReopenMs = 200;
+// Before HARD_RESET and the reboots, with device notices: the reader stops, then this pause.
+inline constexpr int kRestartPauseMs = 250;
+// GET_STATUS after the pen and finger flags: polled until it succeeds, at most this often; on the
+// RVUSB link 250 ms apart.
+inline constexpr int kStatusPolls = 20;
+inline constexpr int kRvUsbStatusGapMs = 250;
+
+// Parameter blocks through the drivers.
+inline constexpr std::uint16_t kBlock1Length = 30;
+inline constexpr std::uint16_t kBlock2Length = 50;
+inline constexpr std::uint16_t kBlock4Length = 60;
+inline constexpr std::uint16_t kStraysLength = 32;
+inline constexpr std::uint8_t kBlock6Memory = 6;
+inline constexpr std::uint16_t kBlock6Length = 12;
+inline constexpr std::size_t kBlockHeaderSize = 6;    // {block u16, 0 u16, length u16}
+inline constexpr std::size_t kStraysHeaderSize = 4;   // WRITE_STRAYS: {block u16, length u16}, 32 bytes
+inline constexpr int kLastStatusBlock = 5;            // GET_VERSION holds the letters of blocks 1 to 5
+
+// Further fields of the version record: the third type letter (byte 9, "M0I"), the firmware
+// version (14 major, 15 minor) and a 16-bit part number (16..17). The controller's 16-byte
+// answer on the KX7 driver's USB link has no room for them, so they read 0 there.
+inline constexpr std::size_t kVersionThirdLetter = 9;
+inline constexpr std::size_t kVersionFirmware = 14;
+inline constexpr std::size_t kVersionPartNumber = 16;
+
+// The status record (20 bytes): the status value (16-bit, bytes 0..1) whose bits the error words
+// name, and a flag byte (4) whose bit 4 marks a controller with wake-on-touch.
+inline constexpr std::size_t kStatusValue = 0;
+inline constexpr std::size_t kStatusFlags = 4;
+inline constexpr std::uint8_t kStatusWakeOnTouch = 0x10;
+
+// The extended version record (40 bytes; the controller's 24-byte answer at its start): the type
+// letters (8 first, 9 second), the firmware version (10 major, 11 minor), the flag byte (12), the
+// revision word (14..15), the CDE part number (16..19) and the CST part number (20..21).
+inline constexpr std::size_t kMVersionLetters = 8;
+inline constexpr std::size_t kMVersionFirmware = 10;
+inline constexpr std::size_t kMVersionFlags = 12;
+inline constexpr std::size_t kMVersionRevision = 14;
+inline constexpr std::size_t kMVersionCde = 16;
+inline constexpr std::size_t kMVersionCst = 20;
+inline constexpr std::uint8_t kMFlagPro = 0x08;
+inline constexpr std::uint8_t kMFlagTwo = 0x10;
+inline constexpr std::uint8_t kMFlagEmu = 0x20;
+inline constexpr std::uint8_t kMFlagCtii = 0x40;
+inline constexpr std::uint16_t kRevisionB = 0x100;
+// The extended status record: byte 2 is the report mode; 2 is the multi-report mode.
+inline constexpr std::size_t kMStatusMode = 2;
+inline constexpr std::uint8_t kMultiReportMode = 2;
+// The haptic marker: GENERIC {0xC0, 0x15, 1, 0, 64}; an "H" in the answer marks a haptic Birch.
+inline constexpr std::uint16_t kHapticQuery = 1;
+inline constexpr std::uint8_t kHapticMark = 'H';
+
+// Texts of the driver links.
+inline constexpr const char* kHandleAlreadyOpen = "Error3 ";
+inline constexpr const char* kCantDisconnectUsbDriver = "Can't Disconnect USB Driver";
+inline constexpr const char* kCheckingKx7 = "Checking KX7\r";
+inline constexpr const char* kTryingToOpenKx7 = "Trying to open KX7\r";
+inline constexpr const char* kCouldntConnect = "Couldn't connect";
+inline constexpr const char* kChoosePortTitle = "Select Driver Port";
+inline constexpr const char* kChooseControllerTitle = "Select KX7 Controller";
+
 }  // namespace kx7::driver
