@@ -118,6 +118,7 @@ bool HidLink::OpenHidByIndex(int index) {
 bool HidLink::OpenInfo(const HidDeviceInfo& info, int index) {
   // Every open takes the device's lock, so two copies never drive one controller, whether it was
   // picked from a list or opened by its ids.
+  lock_ = SystemLock(lockDirectory_);
   if (!lock_.TryLock(info.path)) {
     Log(std::string(hid::text::kControllerLocked) + "\r");
     return false;
