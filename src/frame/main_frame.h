@@ -87,6 +87,8 @@ class CMainFrame : public Window, public SerialPortHost {
   // The contact mode of a multi-contact controller (a Cedar option parameter or the HID status),
   // 0 when unknown.
   int MultiTouchMode = 0;
+  // The controller takes two touches at once (the Birch2 identity says so); the draw tools read it.
+  bool twoTouch = false;
   bool passThrough = false;
   bool touchInputMode = false;
   bool closing = false;

@@ -30,13 +30,16 @@ class ControllerIdentifier {
   const IdentityReplies& Replies() const { return stored_; }
   // The type text of the last identification ("Birch2 HAP ").
   const std::string& TypeText() const { return typeText_; }
+  // The routes of the other layers report their type text here.
+  void SetTypeText(std::string text) { typeText_ = std::move(text); }
+  // "ID" and its reply: the panel's ID text, at most 100 characters.
+  std::string PanelId();
 
  private:
   // The user closed the Controller Info window, or the program is closing.
   bool Cancelled() const { return info_.Cancelled() || frame_.closing; }
   ReplyBytes Ask(const std::string& command, std::size_t expectedLength, std::uint32_t flags);
   void CedarSteps(const IdentityDecision& decision, const std::string& statusPair);
-  std::string PanelId();
   void LeaveForgottenPassThrough();
 
   CMainFrame& frame_;

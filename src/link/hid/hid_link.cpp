@@ -132,6 +132,7 @@ bool HidLink::OpenInfo(const HidDeviceInfo& info, int index) {
   vendor_ = info.vendor;
   product_ = info.product;
   inputLength_ = info.inputReportLength;
+  listedProduct_ = info.productString;
   frame_.hidIndex = index;
   return Attach(std::move(handle), link::kHid);
 }
@@ -179,6 +180,7 @@ void HidLink::CloseHid() {
   path_.clear();
   vendor_ = product_ = 0;
   inputLength_ = 0;
+  listedProduct_.clear();
   raw_ = false;
   birch2Stream_ = false;
   passThrough_ = false;
@@ -396,6 +398,17 @@ std::optional<std::string> HidLink::HidSerialNumber() {
   }
   if (!serial) Log(hid::text::kGetSerialNumberFailed);
   return serial;
+}
+
+std::optional<std::string> HidLink::ProductString() {
+  if (!handle_) return std::nullopt;
+  std::optional<std::string> product;
+  if (TakeRequestMutex(hid::kRequestMutexWaitMs)) {
+    product = handle_->ProductString();
+    ReleaseRequestMutex();
+  }
+  if (!product && !listedProduct_.empty()) product = listedProduct_;
+  return product;
 }
 
 // --- Reader ----------------------------------------------------------------------------------

@@ -87,6 +87,8 @@ class HidLink {
   // Commands 33159/33160: switch, close, search again.
   void SwitchMode(bool hidMode);
   std::optional<std::string> HidSerialNumber();
+  // The device's product string (from the device, or as it was listed).
+  std::optional<std::string> ProductString();
 
   // Publishes the frame's state the reader works from (called before each request and by the
   // frame's HID polling timer).
@@ -123,6 +125,7 @@ class HidLink {
   std::uint16_t vendor_ = 0;
   std::uint16_t product_ = 0;
   std::size_t inputLength_ = 0;
+  std::string listedProduct_;
   HidReport answer_;
   char lastBlockStatus_ = 0;
 
