@@ -1,0 +1,232 @@
+#include "hid_controller.h"
+
+#include <chrono>
+#include <cstdio>
+
+namespace kx7::emu {
+
+namespace {
+
+constexpr std::uint16_t kUsageVendor = 0xFF00;
+constexpr std::uint16_t kUsageControllerCommands = 0x0001;
+constexpr std::uint16_t kUsagePageDigitizer = 0x000D;
+constexpr std::uint16_t kUsageTouchScreen = 0x0004;
+constexpr std::uint16_t kUsagePageDesktop = 0x0001;
+constexpr std::uint16_t kUsageMouse = 0x0002;
+constexpr std::size_t kDigitizerInput = 64;
+constexpr std::size_t kMouseInput = 5;
+constexpr std::size_t kSecondInterfaceInput = 64;
+constexpr std::uint8_t kSeedBase = 101;
+
+std::uint64_t SteadyMs() {
+  using namespace std::chrono;
+  return static_cast<std::uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+std::uint32_t SeedOf(const std::string& name) {
+  std::uint32_t hash = 2166136261u;
+  for (const char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+  return hash % 100000u + kSeedBase;
+}
+
+HidFamily Apply(const HidFamily& base, const HidControllerOptions& options) {
+  HidFamily f = base;
+  if (options.vendor) f.vendor = *options.vendor;
+  if (options.product) f.product = *options.product;
+  if (options.modelCode) f.modelCode = *options.modelCode;
+  if (options.sensorKind) f.sensorKind = *options.sensorKind;
+  if (options.secondTypeLetter) f.typeLetters[1] = *options.secondTypeLetter;
+  if (options.versionMajor) f.versionMajor = *options.versionMajor;
+  if (options.versionMinor) f.versionMinor = *options.versionMinor;
+  if (options.flags) f.flags = *options.flags;
+  if (options.serialNumber) f.serialNumber = *options.serialNumber;
+  if (f.longIdRecord) {
+    f.maxContacts = LayoutContacts(LarchLayout(f.sensorKind));
+    // The Sequoia model keeps a 64-byte block 6.
+    constexpr std::uint8_t kModelSequoia = 4;
+    constexpr std::size_t kSequoiaBlock6 = 64;
+    if (f.modelCode == kModelSequoia)
+      for (auto& [number, length] : f.blocks)
+        if (number == 6) length = kSequoiaBlock6;
+  }
+  return f;
+}
+
+}  // namespace
+
+EmulatedHidController::EmulatedHidController(const HidFamily& family, HidControllerOptions options)
+    : family_(Apply(family, options)),
+      options_(std::move(options)),
+      touches_(family_.maxContacts, SeedOf(family_.name)) {
+  if (!options_.clock) options_.clock = SteadyMs;
+  lastHostMs_ = options_.clock();
+  if (options_.ownTouches)
+    touches_.SetRandomStroke(lastHostMs_ + options_.handsOffMs);
+  else
+    touches_.SetNone();
+  DefineBlocks();
+}
+
+void EmulatedHidController::DefineBlocks() {
+  for (const auto& [number, length] : family_.blocks) {
+    std::vector<std::uint8_t> bytes(length);
+    if (number == 5) {
+      for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<std::uint8_t>((family_.serialNumber >> (8 * i)) & 0xFF);
+    } else {
+      // A recognisable factory content: the block number and the offset.
+      for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(number * 16 + i);
+    }
+    parameters_.DefineBlock(number, std::move(bytes));
+  }
+}
+
+std::vector<kx7::HidDeviceInfo> EmulatedHidController::Entries(const std::string& path) const {
+  kx7::HidDeviceInfo controller;
+  controller.path = path;
+  controller.vendor = family_.vendor;
+  controller.product = family_.product;
+  controller.release = family_.release;
+  controller.interfaceNumber = 0;
+  controller.usagePage = kUsageVendor;
+  controller.usage = kUsageControllerCommands;
+  controller.productString = family_.productString;
+  controller.serialNumber = SerialText();
+  controller.inputReportLength = family_.inputReportLength;
+  controller.featureReportLength = family_.featureReportLength;
+
+  std::vector<kx7::HidDeviceInfo> entries;
+  if (HasSeveralCollections(family_.vendor, family_.product)) {
+    // The touch screen and the mouse the system reads come first, as the descriptor lists them.
+    kx7::HidDeviceInfo digitizer = controller;
+    digitizer.usagePage = kUsagePageDigitizer;
+    digitizer.usage = kUsageTouchScreen;
+    digitizer.inputReportLength = kDigitizerInput;
+    digitizer.featureReportLength = 0;
+    entries.push_back(digitizer);
+    kx7::HidDeviceInfo mouse = controller;
+    mouse.usagePage = kUsagePageDesktop;
+    mouse.usage = kUsageMouse;
+    mouse.inputReportLength = kMouseInput;
+    mouse.featureReportLength = 0;
+    entries.push_back(mouse);
+  }
+  entries.push_back(controller);
+  // The second interface looks like a controller collection on its own; only its number tells.
+  kx7::HidDeviceInfo second = controller;
+  second.path = path + kSecondInterfaceSuffix;
+  second.interfaceNumber = 1;
+  second.inputReportLength = kSecondInterfaceInput;
+  entries.push_back(second);
+  return entries;
+}
+
+std::string EmulatedHidController::HardwareId() const {
+  char text[40];
+  std::snprintf(text, sizeof text, "USB\\VID_%04X&PID_%04X&REV_%04X", family_.vendor, family_.product, family_.release);
+  return text;
+}
+
+std::string EmulatedHidController::SerialText() const {
+  char text[16];
+  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(family_.serialNumber));
+  return text;
+}
+
+bool EmulatedHidController::OnSetFeature(const kx7::HidReport& report) {
+  std::vector<HidRestart> announce;
+  std::function<void(const HidRestart&)> handler;
+  bool taken = false;
+  {
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (report.empty()) return false;
+    lastHostMs_ = Now();
+    taken = HandleSet(report);
+    announce.swap(unannounced_);
+    handler = restartHandler_;
+  }
+  if (handler)
+    for (const HidRestart& restart : announce) handler(restart);
+  return taken;
+}
+
+std::optional<kx7::HidReport> EmulatedHidController::OnGetFeature(std::uint8_t reportId, std::size_t length) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  if (length == 0) return std::nullopt;
+  if (!IsPoll(reportId)) lastHostMs_ = Now();
+  return HandleGet(reportId, length);
+}
+
+std::vector<HidRestart> EmulatedHidController::Restarts() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return restarts_;
+}
+
+bool EmulatedHidController::ReplugPending() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return replugPending_;
+}
+
+void EmulatedHidController::ClearReplugPending() {
+  std::lock_guard<std::mutex> guard(mutex_);
+  replugPending_ = false;
+}
+
+void EmulatedHidController::SetRestartHandler(std::function<void(const HidRestart&)> handler) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  restartHandler_ = std::move(handler);
+}
+
+void EmulatedHidController::WithTouches(const std::function<void(TouchSource&)>& change) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  change(touches_);
+}
+
+std::optional<std::vector<std::uint8_t>> EmulatedHidController::HostBlock(int number) const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return HostBlockLocked(number);
+}
+
+std::uint64_t EmulatedHidController::Now() const { return options_.clock(); }
+
+void EmulatedHidController::RecordRestart(HidRestartKind kind) {
+  const HidRestart restart{kind, Now()};
+  restarts_.push_back(restart);
+  unannounced_.push_back(restart);
+  replugPending_ = true;
+}
+
+bool EmulatedHidController::HandsOff(std::uint64_t now) const {
+  return options_.ownTouches && options_.handsOffMs != 0 && now < lastHostMs_ + options_.handsOffMs;
+}
+
+std::vector<HidTouchPoint> EmulatedHidController::TouchPoints(int maxContacts) {
+  const std::uint64_t now = Now();
+  std::vector<HidTouchPoint> points;
+  std::map<int, HidTouchPoint> touching;
+  if (!HandsOff(now)) {
+    for (const Contact& contact : touches_.At(now)) {
+      if (static_cast<int>(points.size()) >= maxContacts) break;
+      const HidTouchPoint point{contact.id, contact.point.x, contact.point.y, true};
+      points.push_back(point);
+      touching[contact.id] = point;
+    }
+  }
+  for (const auto& [id, last] : lastTouching_) {
+    if (touching.count(id) != 0 || static_cast<int>(points.size()) >= maxContacts) continue;
+    HidTouchPoint lift = last;
+    lift.touching = false;
+    points.push_back(lift);
+  }
+  lastTouching_ = std::move(touching);
+  return points;
+}
+
+std::uint16_t EmulatedHidController::NextScanTime() {
+  // The controller's scan clock in 100 us steps, as the touch screens count it.
+  constexpr std::uint64_t kTicksPerMs = 10;
+  scanTime_ = static_cast<std::uint16_t>((Now() * kTicksPerMs) & 0xFFFF);
+  return scanTime_;
+}
+
+}  // namespace kx7::emu
