@@ -41,11 +41,18 @@ bool CDiagnosticApp::InitInstance(std::vector<std::string> arguments, std::ostre
 std::unique_ptr<CMainFrame> CDiagnosticApp::CreateMainFrame(MessageLoop& loop, UiHost& ui,
                                                             const CMainFrame::Environment& environment) {
   auto frame = std::make_unique<CMainFrame>(loop, ui, ports, flags, environment);
-  InstallControllerProtocol(*frame);
+  ControllerProtocol& protocol = InstallControllerProtocol(*frame);
   InstallLogging(*frame);
-  InstallFormatCommands(*frame);
+  FormatCommands& format = InstallFormatCommands(*frame);
   InstallToolsLauncher(*frame);
-  InstallTerminalCommands(*frame);
+  TerminalCommands& terminal = InstallTerminalCommands(*frame);
+  // The Format menu and the terminal's report choices on the driver and HID links.
+  UsbLinks& usb = *protocol.usb;
+  format.setUsbMode = [&usb](int value) { usb.SetUsbMode(value); };
+  format.hidRequest = [&usb](int request) { usb.HidRequest(request); };
+  format.driverReport = [&usb](int request, bool on) { usb.DriverReport(request, on); };
+  format.usbZCapable = [&usb] { return usb.ZCapable(); };
+  terminal.driverRecord = [&usb](int recordType, bool on) { usb.DriverReport(recordType, on); };
   frame->Create();
   return frame;
 }

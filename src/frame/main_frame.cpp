@@ -326,7 +326,11 @@ void CMainFrame::PostWhenLinked(WindowId window, MessageId message, std::uint32_
 
 void CMainFrame::OnConnectRequest(std::uint32_t flags, LParam restart) {
   if (flags & 0x10) {
-    if (!connectBirch2Usb || !connectBirch2Usb()) ShowMessage(ui_, text::kCouldntConnect);
+    // The connect says "Couldn't connect" itself when the device does not open.
+    if (connectBirch2Usb)
+      connectBirch2Usb();
+    else
+      ShowMessage(ui_, text::kCouldntConnect);
     return;
   }
   if (searchRunning && searchRunning()) return;

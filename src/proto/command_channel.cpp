@@ -224,7 +224,7 @@ bool CommandChannel::ReadBlock(int number, std::vector<std::uint8_t>& block) {
       ExitPassThrough();
     }
   } else if (linkReadBlock) {
-    return linkReadBlock(number, block);
+    ok = linkReadBlock(number, block);
   }
   if (!ok) ShowMessage(frame_.Ui(), text::kBlockReadFailed);
   return ok;
@@ -275,7 +275,7 @@ bool CommandChannel::WriteBlock(int number, std::vector<std::uint8_t>& block, bo
       ExitPassThrough();
     }
   } else if (linkWriteBlock) {
-    return linkWriteBlock(number, block);
+    ok = linkWriteBlock(number, block);
   }
   if (!ok) ShowMessage(frame_.Ui(), text::kWriteFailed);
   return ok;

@@ -9,9 +9,10 @@ ControllerProtocol::ControllerProtocol(CMainFrame& frame)
       finder(frame, channel, info, identifier),
       typeMenu(frame, channel, info, identifier) {}
 
-ControllerProtocol& InstallControllerProtocol(CMainFrame& frame) {
+ControllerProtocol& InstallControllerProtocol(CMainFrame& frame, LinkReaders readers) {
   ControllerProtocol& installed = frame.MakeSubsystem<ControllerProtocol>(frame);
   frame.protocol = &installed;
+  installed.usb = &frame.MakeSubsystem<UsbLinks>(frame, installed, readers);
   return installed;
 }
 

@@ -10,6 +10,7 @@
 #include "proto/controller_identifier.h"
 #include "proto/controller_info_window.h"
 #include "proto/type_menu.h"
+#include "proto/usb_links.h"
 
 namespace kx7 {
 
@@ -23,10 +24,14 @@ struct ControllerProtocol {
   ControllerIdentifier identifier;
   ControllerFinder finder;
   TypeMenu typeMenu;
+  // The driver and HID links, installed with the protocol.
+  class UsbLinks* usb = nullptr;
 };
 
 // Makes the protocol for the frame and hands it to the frame, which keeps it as long as it lives.
-ControllerProtocol& InstallControllerProtocol(CMainFrame& frame);
+// Its driver and HID links run their readers on threads, or, for virtual-time tests, only when
+// polled (UsbLinks::PollOnce).
+ControllerProtocol& InstallControllerProtocol(CMainFrame& frame, LinkReaders readers = LinkReaders::kThreads);
 // The protocol installed in the frame, or nullptr.
 ControllerProtocol* ProtocolOf(CMainFrame& frame);
 
