@@ -280,10 +280,9 @@ std::optional<kx7::HidReport> Birch2HidController::HandleGet(std::uint8_t report
       return r;
     }
     case kCornersReport:
-      if ((stream_ & kStreamCorners) == 0) return std::nullopt;
+      if (stream_ == 0) return std::nullopt;
       return Corners();
     case kTextReport:
-      if ((stream_ & kStreamText) == 0) return std::nullopt;
       return Text();
     case kCoordinatesReport:
       return Coordinates();

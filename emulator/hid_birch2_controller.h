@@ -3,11 +3,12 @@
 // identity record (129), the strays (144), the answer of command 21 (16), and, while ASYNC_ENABLE
 // has switched them on, the stream reports 5 and 3. Touch coordinates come in report 1.
 //
-// Stream modes (ASYNC_ENABLE byte 2): bit 1 switches on the raw corner record (report 5, 35
-// bytes: [1] loop counter, [2] gain, eight 32-bit I and Q values of the corners UL, UR, LL, LR
-// from byte 3), bit 0 the text record (report 3, 17 bytes: [1] loop counter, [2] text length,
-// the text from byte 3: "%04d,%04d\r" of the touch while touched, nothing otherwise). Mode 0
-// switches both off; a stream that is off is not answered.
+// Streams: ASYNC_ENABLE with a non-zero mode (byte 2, at most 3) switches on the raw corner
+// record (report 5, 35 bytes: [1] loop counter, [2] gain, eight 32-bit I and Q values of the
+// corners UL, UR, LL, LR from byte 3); mode 0 switches it off, and a report 5 asked for while it is
+// off is not answered. The text record the host falls back to (report 3, 17 bytes: [1] loop
+// counter, [2] text length, the text from byte 3: "%04d,%04d\r" of the touch while touched,
+// nothing otherwise) is always there.
 //
 // Byte order: the controller keeps its 16-bit words the other way round. It swaps every block but
 // 5 in pairs over the first 50 bytes as SET_PARAM brings it, and sends Block2 as it keeps it, so
@@ -35,8 +36,6 @@ class Birch2HidController : public EmulatedHidController {
   // The bytes the controller keeps for a block (its own order).
   std::optional<std::vector<std::uint8_t>> StoredBlock(int number) const;
 
-  static constexpr std::uint8_t kStreamText = 0x01;
-  static constexpr std::uint8_t kStreamCorners = 0x02;
   static constexpr std::size_t kMemoryBytes = 65536;
 
  protected:

@@ -100,9 +100,8 @@ kx7::HidReport EncodeTouchReport(HidTouchLayout layout, std::uint8_t reportId, c
       break;
     case HidTouchLayout::kResistive: {
       const std::size_t n = std::min<std::size_t>(points.size(), 2);
-      report[1] = static_cast<std::uint8_t>(n);
       for (std::size_t k = 0; k < n; ++k) {
-        const std::size_t at = 2 + k * 5;
+        const std::size_t at = 1 + k * 5;
         report[at] = status(points[k]);
         PutWord(report, at + 1, scale(points[k].x));
         PutWord(report, at + 3, scale(points[k].y));

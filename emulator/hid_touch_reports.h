@@ -5,9 +5,9 @@
 // kTablet (report 7 of the USB Rowan types outside multi-contact mode, 8 bytes):
 //   [1] status: bit 1 a position follows, bit 0 touching (bit 1 without bit 0: the lift-off);
 //   [2..3] X, [4..5] Y, 14 bits; [6] contact id.
-// kResistive (reports 7 and 8 of the resistive types, 16 bytes): [1] contacts in the report, then
-//   two slots of 5 bytes from byte 2: [0] status as above, [1..2] X, [3..4] Y; report 7 carries
-//   12-bit, report 8 13-bit coordinates.
+// kResistive (reports 7 and 8 of the resistive types, 16 bytes): two records of 5 bytes from
+//   byte 1: [0] status as above (bit 1: the record holds a contact), [1..2] X, [3..4] Y; report 7
+//   carries 12-bit, report 8 13-bit coordinates.
 // Multi-contact layouts (64 bytes): records from byte 1, each [0] status (bit 2 a valid record,
 //   bits 0 and 1 tip and in range while touching; the 4x15 layout marks a valid record by a
 //   non-zero status), [1] contact id, [2..3] X, Y at 4 (at 6 in the 4x15 layout), 12 bits; the

@@ -56,8 +56,8 @@ TEST(HidTouchReports, EachFamilyReportsAPlacedTouchInItsLayout) {
       {"larch-usb", 3, 116, 64, 1, 0x07, 0x04, 3, 5, 0x0FFF, 57},
       {"larch-usb-0500", 1, 7, 64, 1, 0x07, 0x04, 3, 5, 0x0FFF, 61},
       {"maple", 0, 7, 16, 2, 0xC0, 0x80, 3, 5, 0xFFFF, -1},
-      {"resistive-usb-4wire", 0, 7, 16, 2, 0x03, 0x02, 3, 5, 0x0FFF, 1},
-      {"resistive-usb-5wire", 0, 8, 16, 2, 0x03, 0x02, 3, 5, 0x1FFF, 1},
+      {"resistive-usb-4wire", 0, 7, 16, 1, 0x03, 0x02, 2, 4, 0x0FFF, -1},
+      {"resistive-usb-5wire", 0, 8, 16, 1, 0x03, 0x02, 2, 4, 0x1FFF, -1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.family + " report " + std::to_string(c.reportId));
@@ -118,9 +118,10 @@ TEST(HidTouchReports, SeveralContactsFillTheRecordsAndTheScanTimeFollowsTheCount
   Place(*resistive, 0, 0, true, 0);
   Place(*resistive, 2047, 2047, true, 1);
   const auto two = resistive->OnGetFeature(7, 16);
-  EXPECT_EQ(two->at(1), 2);
-  EXPECT_EQ(Word(*two, 8), 0x0FFF);
-  EXPECT_EQ(Word(*two, 10), 0x0FFF);
+  EXPECT_EQ(two->at(1), 0x03);
+  EXPECT_EQ(two->at(6), 0x03) << "the second record";
+  EXPECT_EQ(Word(*two, 7), 0x0FFF);
+  EXPECT_EQ(Word(*two, 9), 0x0FFF);
 }
 
 TEST(HidTouchReports, ResistiveRawReportInTheRawModes) {
