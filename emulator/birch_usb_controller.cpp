@@ -29,6 +29,8 @@ const FamilyProfile& BirchProfile() {
   return birch != nullptr ? *birch : fallback;
 }
 
+char Letter(const std::string& letters, std::size_t at) { return at < letters.size() ? letters[at] : ' '; }
+
 std::uint64_t SteadyMs() {
   return static_cast<std::uint64_t>(
       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -203,7 +205,7 @@ VendorResult BirchUsbController::In(const UsbSetupRecord& setup) {
     }
     case dc::kVendorPassThrough:
       if (setup.value == dc::kPassThroughData && setup.index == 0) return Stream(setup.length);
-      if (setup.value == de::kHapticMarkerValue && setup.index == 0) {
+      if (setup.value == dc::kHapticQuery && setup.index == 0) {
         std::vector<std::uint8_t> answer(de::kHapticMarkerSize, 0);
         // Only a haptic controller has an "H" anywhere in its marker.
         const std::string marker = options_.haptic ? "B2 HAP" : "B2 CAP";
@@ -384,8 +386,8 @@ std::vector<std::uint8_t> BirchUsbController::VersionAnswer() const {
   PutLittleWord(answer, de::kVersionNumbers + 4, options_.driverVersion[0]);
   PutLittleWord(answer, de::kVersionNumbers + 6, options_.driverVersion[1]);
   // The second letter first: the record keeps the two letters as one little-endian word.
-  answer[de::kVersionLetters] = static_cast<std::uint8_t>(options_.typeLetters[1]);
-  answer[de::kVersionLetters + 1] = static_cast<std::uint8_t>(options_.typeLetters[0]);
+  answer[de::kVersionLetters] = static_cast<std::uint8_t>(Letter(options_.typeLetters, 1));
+  answer[de::kVersionLetters + 1] = static_cast<std::uint8_t>(Letter(options_.typeLetters, 0));
   answer[de::kVersionResistiveFlag] = 0;
   PutLittleWord(answer, de::kVersionMaxWrite, dc::kBirchUsbMaxParamWrite);
   for (int block = 1; block <= de::kVersionStatusBlocks; ++block)
@@ -396,23 +398,22 @@ std::vector<std::uint8_t> BirchUsbController::VersionAnswer() const {
 
 std::vector<std::uint8_t> BirchUsbController::MVersionAnswer() const {
   std::vector<std::uint8_t> answer(de::kMVersionAnswerSize, 0);
-  answer[de::kMVersionLetters] = static_cast<std::uint8_t>(options_.typeLetters[0]);
-  answer[de::kMVersionLetters + 1] = static_cast<std::uint8_t>(options_.typeLetters[1]);
-  answer[de::kMVersionMajor] = options_.firmwareVersion[0];
-  answer[de::kMVersionMinor] = options_.firmwareVersion[1];
-  answer[de::kMVersionFlags] = options_.versionFlags;
-  PutLittleWord(answer, de::kMVersionRevision, options_.siliconRevision);
-  PutLittleLong(answer, de::kMVersionCde, options_.cdePart);
-  PutLittleWord(answer, de::kMVersionCst, options_.cstPart);
-  PutLittleWord(answer, de::kMVersionMaxWrite, dc::kBirchUsbMaxParamWrite);
+  answer[dc::kMVersionLetters] = static_cast<std::uint8_t>(Letter(options_.typeLetters, 0));
+  answer[dc::kMVersionLetters + 1] = static_cast<std::uint8_t>(Letter(options_.typeLetters, 1));
+  answer[dc::kMVersionFirmware] = options_.firmwareVersion[0];
+  answer[dc::kMVersionFirmware + 1] = options_.firmwareVersion[1];
+  answer[dc::kMVersionFlags] = options_.versionFlags;
+  PutLittleWord(answer, dc::kMVersionRevision, options_.siliconRevision);
+  PutLittleLong(answer, dc::kMVersionCde, options_.cdePart);
+  PutLittleWord(answer, dc::kMVersionCst, options_.cstPart);
   return answer;
 }
 
 std::vector<std::uint8_t> BirchUsbController::StatusAnswer(std::size_t size) const {
   std::vector<std::uint8_t> answer(size, 0);
-  PutLittleWord(answer, de::kStatusErrorBits, options_.errorBits);
-  answer[de::kStatusMode] = options_.reportMode;
-  answer[de::kStatusFlags] = 0;  // capacitive, no WOT
+  PutLittleWord(answer, dc::kStatusValue, options_.errorBits);
+  answer[dc::kMStatusMode] = options_.reportMode;
+  answer[dc::kStatusFlags] = 0;  // no wake-on-touch
   return answer;
 }
 

@@ -88,12 +88,13 @@ struct BirchUsbOptions {
   std::function<std::unique_ptr<EmulatedDevice>()> otherTarget;
   bool haptic = false;
   bool extendedRecords = true;  // the extended version and status answers exist
-  std::uint8_t reportMode = 2;  // the mode byte of the status answers: 1 single, 2 multi-report
-  char typeLetters[2] = {'A', '3'};  // "M0": the fixed code
+  std::uint8_t reportMode = 2;  // the mode byte of the status answers: 2 the multi-report mode
+  std::string typeLetters = "A3";  // "M0" for the fixed code ("M0I" on revision C silicon)
   std::uint16_t interfaceVersion[2] = {3, 1};
   std::uint16_t driverVersion[2] = {5, 20};
   std::uint8_t firmwareVersion[2] = {2, 0x10};
   std::uint8_t versionFlags = 0;  // the extended version's flag byte
+  std::uint16_t partNumber = 0x0210;
   std::uint16_t siliconRevision = 0x100;
   std::uint32_t cdePart = 0x00123456;
   std::uint16_t cstPart = 0x0210;
@@ -138,6 +139,7 @@ class BirchUsbController {
     int restoredDefaults = 0;   // how many restore requests came
   };
   State Snapshot() const;
+  const BirchUsbOptions& Options() const { return options_; }
   std::optional<std::vector<std::uint8_t>> Block(int number) const;
 
  private:

@@ -6,10 +6,11 @@
 #include "driver_kx7_hid.h"
 #include "driver_kx7_serial.h"
 #include "driver_kx7_usb.h"
+#include "link/driver/driver_constants.h"
 
 namespace kx7::emu {
 
-namespace de = driver_emulation;
+namespace dc = kx7::driver;
 
 namespace {
 
@@ -33,8 +34,8 @@ std::shared_ptr<RivetwareSerialDriver> AddRivetwareSerialDevice(kx7::SimulatedDr
                                                                 RivetwareSerialOptions options) {
   if (!controller || index < 0) return nullptr;
   const std::string key = RivetwareSerialDriver::PortKey(index);
-  registry.SetString(kx7::RegistryKey(key, de::kPortNameValue), portName);
-  if (baudrate) registry.SetDword(kx7::RegistryKey(key, de::kBaudrateValue), *baudrate);
+  registry.SetString(kx7::RegistryKey(key, dc::kPortNameValue), portName);
+  if (baudrate) registry.SetDword(kx7::RegistryKey(key, dc::kBaudrateValue), *baudrate);
   auto driver =
       std::make_shared<RivetwareSerialDriver>(std::move(controller), registry, index, std::move(clockMs), options);
   backend.AddDevice(kx7::RivetwareDriverDeviceName(index), driver);
@@ -100,7 +101,7 @@ std::optional<InstalledDrivers> InstallDriverEmulation(const std::string& family
   installed.deviceNames.push_back(kx7::Kx7DriverDeviceName(1));
   installed.deviceNames.push_back(kx7::Kx7DriverDeviceName(0));
 
-  if (registry != nullptr) registry->SetDword(kx7::RegistryKey(de::kBaseKey, de::kInstalledValue), 1);
+  if (registry != nullptr) registry->SetDword(kx7::RegistryKey(dc::kRegistryBaseKey, dc::kInstalledValue), 1);
   return installed;
 }
 

@@ -12,12 +12,7 @@ namespace kx7::emu::driver_emulation {
 
 // ---- The Rivetware driver's registry values ----
 
-// The base key (NT-family systems) and the value names; port i has its values under the subkey
-// "%04i" of the base key.
-inline constexpr const char* kBaseKey = "System\\CurrentControlSet\\Services\\KxsTch\\Parameters";
-inline constexpr const char* kPortNameValue = "PortName";
-inline constexpr const char* kBaudrateValue = "Baudrate";
-inline constexpr const char* kInstalledValue = "TSInstalled";
+// (The key and value names are the program's: kRegistryBaseKey, kPortSubkeyFormat, ...)
 // The speed the serial driver talks at when its port has no "Baudrate".
 inline constexpr std::uint32_t kDefaultBaudrate = 9600;
 
@@ -35,9 +30,6 @@ inline constexpr int kWaitSliceMs = 5;
 
 // The header of a controller or port record: two 16-bit byte offsets of its strings.
 inline constexpr std::size_t kKx7RecordHeader = 4;
-// The KX7 driver gives the device back (0) or takes it (1).
-inline constexpr std::uint32_t kGiveBack = 0;
-inline constexpr std::uint32_t kTake = 1;
 // HID class requests that the KX7 driver passes to an HID controller (link 262).
 inline constexpr std::uint8_t kHidRequestTypeOut = 0x21;
 inline constexpr std::uint8_t kHidRequestTypeIn = 0xA1;
@@ -79,8 +71,7 @@ inline constexpr std::uint16_t kQueryText1 = 101;
 inline constexpr std::uint16_t kQueryText2 = 102;
 inline constexpr std::size_t kCalibrationRecordSize = 8;  // XOffset, XGain, YOffset, YGain, big-endian
 
-// The haptic marker {0xC0, 0x15, 1, 0, 64}: a haptic controller answers with an "H" in it.
-inline constexpr std::uint16_t kHapticMarkerValue = 1;
+// The haptic marker {0xC0, 0x15, 1, 0, 64} (the program's kHapticQuery) answers this long.
 inline constexpr std::size_t kHapticMarkerSize = 64;
 
 // The answers of the version and status requests ({0xC0, 10, 0, 0, length}, {0xC0, 6, 0, 0,
@@ -105,28 +96,8 @@ inline constexpr std::size_t kVersionMaxWrite = 11;
 inline constexpr std::size_t kVersionStatusLetters = 13;
 inline constexpr int kVersionStatusBlocks = 3;
 
-// Status answers (8 bytes; the extended one 20 bytes): error bits (16-bit), the mode byte, the
-// flag byte; the extended answer adds the high 16 error bits at 4..5.
-inline constexpr std::size_t kStatusErrorBits = 0;
-inline constexpr std::size_t kStatusMode = 2;
-inline constexpr std::size_t kStatusFlags = 3;
-inline constexpr std::size_t kStatusHighErrorBits = 4;
-inline constexpr std::uint8_t kStatusFlagResistive = 0x01;
-inline constexpr std::uint8_t kStatusFlagWot = 0x10;
-inline constexpr std::uint8_t kModeSingleReport = 1;
-inline constexpr std::uint8_t kModeMultiReport = 2;
-
-// Extended version answer (24 bytes): the two type letters (byte 0 the first), firmware major and
-// minor, the flag byte (bit 3 PRO, bit 4 two touches, bit 5 emulated, bit 6 CTII), the silicon
-// revision (16-bit, 0x100 revision B), the CDE part number (32-bit), the CST part number (16-bit),
-// the largest parameter write (16-bit).
-inline constexpr std::size_t kMVersionLetters = 0;
-inline constexpr std::size_t kMVersionMajor = 2;
-inline constexpr std::size_t kMVersionMinor = 3;
-inline constexpr std::size_t kMVersionFlags = 4;
-inline constexpr std::size_t kMVersionRevision = 6;
-inline constexpr std::size_t kMVersionCde = 8;
-inline constexpr std::size_t kMVersionCst = 12;
-inline constexpr std::size_t kMVersionMaxWrite = 14;
+// The status answers and the extended version answer are the front of the records the program
+// reads, so their fields sit where the program's constants say (kStatusValue, kStatusFlags,
+// kMStatusMode, kMVersionLetters, ...).
 
 }  // namespace kx7::emu::driver_emulation

@@ -74,13 +74,13 @@ kx7::DriverResult Kx7DriverDevice::RecordRequest(std::uint32_t code, std::span<c
 kx7::DriverResult Kx7DriverDevice::TakeRequest(std::span<const std::uint8_t> input, std::size_t outputCapacity) {
   if (input.size() < 4) return DriverResult::Failed(err::kInvalidParameter);
   const std::uint32_t flag = LittleLong(input, 0);
-  if (flag != de::kTake && flag != de::kGiveBack) return DriverResult::Failed(err::kInvalidParameter);
+  if (flag != dc::kTakeDeviceOn && flag != dc::kTakeDeviceOff) return DriverResult::Failed(err::kInvalidParameter);
   if (outputCapacity < dc::kTakeDeviceSize) return DriverResult::Failed(err::kInsufficientBuffer);
   const Kx7ListedController* controller = list_->Find(number_);
-  if (flag == de::kTake && (controller == nullptr || controller->heldElsewhere))
+  if (flag == dc::kTakeDeviceOn && (controller == nullptr || controller->heldElsewhere))
     return DriverResult::Failed(err::kGeneralFailure);
   std::lock_guard lock(mutex_);
-  taken_ = flag == de::kTake;
+  taken_ = flag == dc::kTakeDeviceOn;
   return DriverResult::Ok(LittleLongBytes(flag));
 }
 

@@ -21,8 +21,8 @@ namespace err = kx7::driver_error;
 
 std::string RivetwareSerialDriver::PortKey(int portIndex) {
   char subkey[16];
-  std::snprintf(subkey, sizeof subkey, "%04i", portIndex);
-  return kx7::RegistryKey(de::kBaseKey, subkey);
+  std::snprintf(subkey, sizeof subkey, dc::kPortSubkeyFormat, portIndex);
+  return std::string(dc::kRegistryBaseKey) + subkey;
 }
 
 RivetwareSerialDriver::RivetwareSerialDriver(std::unique_ptr<EmulatedDevice> controller,
@@ -36,7 +36,7 @@ RivetwareSerialDriver::RivetwareSerialDriver(std::unique_ptr<EmulatedDevice> con
 }
 
 std::uint32_t RivetwareSerialDriver::ReadBaudrate() const {
-  return registry_.GetDword(kx7::RegistryKey(PortKey(portIndex_), de::kBaudrateValue)).value_or(de::kDefaultBaudrate);
+  return registry_.GetDword(kx7::RegistryKey(PortKey(portIndex_), dc::kBaudrateValue)).value_or(de::kDefaultBaudrate);
 }
 
 std::optional<std::string> RivetwareSerialDriver::Client() const {

@@ -16,8 +16,8 @@ namespace dc = kx7::driver;
 using kx7::DriverResult;
 namespace err = kx7::driver_error;
 
-constexpr std::size_t kBlockInput = 6;  // {block, 0, length}
-constexpr std::size_t kStraysHeader = 4;
+constexpr std::size_t kBlockInput = dc::kBlockHeaderSize;  // {block, 0, length}
+constexpr std::size_t kStraysHeader = dc::kStraysHeaderSize;
 
 // An answer in a record of `size` bytes, zero-filled.
 std::vector<std::uint8_t> Widened(std::vector<std::uint8_t> answer, std::size_t size) {
@@ -69,8 +69,16 @@ kx7::DriverResult RivetwareUsbDriver::VersionRecord() {
   record[dc::kVersionResistive] = a[de::kVersionResistiveFlag];
   record[dc::kVersionMaxParamWrite] = a[de::kVersionMaxWrite];
   record[dc::kVersionMaxParamWrite + 1] = a[de::kVersionMaxWrite + 1];
-  // The driver knows the status letters of all five blocks, the controller's answer only three.
-  for (int block = 1; block <= 5; ++block)
+  // The driver knows more of its controller than the 16-byte answer says: the third type letter,
+  // the firmware version, the part number and the status letters of all five blocks.
+  const BirchUsbOptions& options = controller_->Options();
+  record[dc::kVersionThirdLetter] =
+      static_cast<std::uint8_t>(options.typeLetters.size() > 2 ? options.typeLetters[2] : 0);
+  record[dc::kVersionFirmware] = options.firmwareVersion[0];
+  record[dc::kVersionFirmware + 1] = options.firmwareVersion[1];
+  record[dc::kVersionPartNumber] = static_cast<std::uint8_t>(options.partNumber & 0xFF);
+  record[dc::kVersionPartNumber + 1] = static_cast<std::uint8_t>(options.partNumber >> 8);
+  for (int block = 1; block <= dc::kLastStatusBlock; ++block)
     record[dc::kVersionBlockStatus + static_cast<std::size_t>(block - 1)] =
         static_cast<std::uint8_t>(controller_->StatusLetter(block));
   return DriverResult::Ok(std::move(record));
