@@ -16,7 +16,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <set>
 #include <map>
 #include <string>
 #include <vector>
@@ -145,11 +144,8 @@ class EmulatedHidController : public kx7::SimulatedHidDevice {
   std::uint16_t scanTime_ = 0;
 };
 
-// Exactly the HID families: rowan-usb-gen2, rowan-usb-gen3, rowan-usb-gen4, larch-usb,
-// larch-usb-0500, maple, birch2-hid, resistive-usb-4wire, resistive-usb-5wire.
-// (Declared in hid_family.h.)
-
-// A controller of the named family; nullptr for an unknown name.
+// A controller of the named family (one of HidFamilyNames(), hid_family.h); nullptr for an
+// unknown name.
 std::shared_ptr<EmulatedHidController> CreateHidController(const std::string& family,
                                                            HidControllerOptions options = {});
 
