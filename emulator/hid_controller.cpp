@@ -141,6 +141,7 @@ bool EmulatedHidController::OnSetFeature(const kx7::HidReport& report) {
     std::lock_guard<std::mutex> guard(mutex_);
     if (report.empty()) return false;
     lastHostMs_ = Now();
+    heardHost_ = true;
     taken = HandleSet(report);
     announce.swap(unannounced_);
     handler = restartHandler_;
@@ -153,7 +154,10 @@ bool EmulatedHidController::OnSetFeature(const kx7::HidReport& report) {
 std::optional<kx7::HidReport> EmulatedHidController::OnGetFeature(std::uint8_t reportId, std::size_t length) {
   std::lock_guard<std::mutex> guard(mutex_);
   if (length == 0) return std::nullopt;
-  if (!IsPoll(reportId)) lastHostMs_ = Now();
+  if (!IsPoll(reportId)) {
+    lastHostMs_ = Now();
+    heardHost_ = true;
+  }
   return HandleGet(reportId, length);
 }
 
@@ -197,7 +201,7 @@ void EmulatedHidController::RecordRestart(HidRestartKind kind) {
 }
 
 bool EmulatedHidController::HandsOff(std::uint64_t now) const {
-  return options_.ownTouches && options_.handsOffMs != 0 && now < lastHostMs_ + options_.handsOffMs;
+  return options_.ownTouches && options_.handsOffMs != 0 && (!heardHost_ || now < lastHostMs_ + options_.handsOffMs);
 }
 
 std::vector<HidTouchPoint> EmulatedHidController::TouchPoints(int maxContacts) {

@@ -30,8 +30,9 @@
 namespace kx7::emu {
 
 struct HidControllerOptions {
-  // A person's hand strokes the screen now and then, once the host has sent nothing (touch polls
-  // aside) for `handsOffMs`. Off: touches only come from what a caller places or scripts.
+  // A person's hand strokes the screen now and then, once the host has asked something and then
+  // nothing more (touch polls aside) for `handsOffMs`, so that touches do not cut into a search or
+  // an exchange. Off: touches only come from what a caller places or scripts.
   bool ownTouches = true;
   std::uint64_t handsOffMs = kHandsOffMs;
   // Milliseconds; a steady clock when empty. Tests pass a virtual one.
@@ -135,6 +136,7 @@ class EmulatedHidController : public kx7::SimulatedHidDevice {
   mutable std::mutex mutex_;
   ParameterStore parameters_;
   TouchSource touches_;
+  bool heardHost_ = false;  // the host has asked something besides the polls
   std::uint64_t lastHostMs_ = 0;
   std::map<int, HidTouchPoint> lastTouching_;
   std::vector<HidRestart> restarts_;

@@ -149,6 +149,11 @@ TEST(HidTouchReports, OwnTouchesAppearOnlyAfterTheHostFellSilent) {
     const auto report = c->OnGetFeature(16, 64);
     return report && report->at(61) != 0;
   };
+  // Nothing before the host has spoken at all, however long it polls.
+  for (int step = 0; step < 1000; ++step) {
+    clock.Advance(10);
+    ASSERT_FALSE(touched()) << "at " << *clock.now;
+  }
   // The host identifies the controller every half second for ten seconds: no touch in between.
   std::uint64_t lastTalk = 0;
   for (int i = 0; i < 20; ++i) {
