@@ -9,6 +9,9 @@
 namespace kx7::emu {
 namespace {
 
+// Pieces of output (each ends at a change of the controller's line) taken at one look.
+constexpr int kPiecesPerPump = 16;
+
 std::uint64_t SteadyMs() {
   return static_cast<std::uint64_t>(
       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -51,14 +54,16 @@ void DriverSerialEndpoint::PumpLocked() {
   if (!device_) return;
   device_->Advance(clockMs_());
   // The controller's line may change after a reply (a new speed announced): each piece of output
-  // is meant for the settings it had before it was taken.
-  const LineSettings deviceLine = device_->Line();
-  const std::vector<std::uint8_t> sent = device_->TakeOutput();
-  if (sent.empty()) return;
-  LineSettings driverLine = deviceLine;
-  if (driverBaud_ != 0) driverLine.baud = static_cast<int>(driverBaud_);
-  const std::vector<std::uint8_t> arrived = OverTheLine(sent, deviceLine, driverLine);
-  received_.insert(received_.end(), arrived.begin(), arrived.end());
+  // is meant for the settings it had before it was taken, and the rest follows in the next piece.
+  for (int piece = 0; piece < kPiecesPerPump; ++piece) {
+    const LineSettings deviceLine = device_->Line();
+    const std::vector<std::uint8_t> sent = device_->TakeOutput();
+    if (sent.empty()) return;
+    LineSettings driverLine = deviceLine;
+    if (driverBaud_ != 0) driverLine.baud = static_cast<int>(driverBaud_);
+    const std::vector<std::uint8_t> arrived = OverTheLine(sent, deviceLine, driverLine);
+    received_.insert(received_.end(), arrived.begin(), arrived.end());
+  }
 }
 
 void DriverSerialEndpoint::Send(std::span<const std::uint8_t> bytes) {

@@ -94,6 +94,9 @@ TEST_F(RivetwareUsbTest, OpenSequenceIdentifiesABirchUsbController) {
   EXPECT_EQ(v[dc::kVersionTypeLetters], '3');
   EXPECT_EQ(v[dc::kVersionResistive], 0);
   EXPECT_EQ(std::string(v.begin() + dc::kVersionBlockStatus, v.begin() + dc::kVersionBlockStatus + 5), "AAAAA");
+  EXPECT_EQ(v[dc::kVersionFirmware], 2);  // v2.10
+  EXPECT_EQ(v[dc::kVersionFirmware + 1], 0x10);
+  EXPECT_EQ(U16At(v, dc::kVersionPartNumber), 0x0210);
   EXPECT_EQ(U16At(v, 0), 3);  // DDI v3.1
   EXPECT_EQ(U16At(v, 2), 1);
   EXPECT_EQ(U16At(v, 4), 5);  // Drv v5.20
@@ -118,7 +121,11 @@ TEST_F(RivetwareUsbTest, KnobsChangeTheIdentity) {
   BirchUsbOptions rom;
   rom.typeLetters = "M0I";
   rom.extendedRecords = false;
+  rom.secondProcessorFamily = "birch-rom";
   Install(rom, RivetwareUsbOptions{false});
+  ASSERT_TRUE(Generic(SetupRecord(dc::kRequestTypeOut, dc::kVendorPassThrough, dc::kPassThroughEnterD, 0, 0)).success);
+  ASSERT_TRUE(PassThroughSend(Framed("UT")));
+  EXPECT_EQ(DrainStream(), Framed("MF010000")) << "the second processor runs its fixed code";
   const DriverResult version = Call(dc::kGetVersion, {}, dc::kVersionRecordSize);
   EXPECT_EQ(version.bytes[dc::kVersionTypeLetters + 1], 'M');
   EXPECT_EQ(version.bytes[dc::kVersionTypeLetters], '0');
