@@ -114,6 +114,8 @@ std::optional<std::vector<std::uint8_t>> Birch2HidController::HostBlockLocked(in
   return host;
 }
 
+bool Birch2HidController::IsStatusReport(std::uint8_t reportId) const { return reportId == hid::answer::kBirch2Status; }
+
 bool Birch2HidController::IsPoll(std::uint8_t reportId) const {
   return reportId == kCoordinatesReport || reportId == kTextReport || reportId == kCornersReport;
 }
@@ -148,8 +150,7 @@ bool Birch2HidController::Command(const kx7::HidReport& report) {
       streamSubMode_ = report[3];
       return true;
     case b2::kCalibrate:
-      calibrations_.push_back(report[2]);
-      return true;
+      return CalibrateCommand(report[2]);
     case b2::kReset: {
       HidRestartKind kind;
       switch (report[2]) {
@@ -174,6 +175,7 @@ bool Birch2HidController::Command(const kx7::HidReport& report) {
       // The firmware starts again with its streams off.
       stream_ = 0;
       selection_.reset();
+      StopCalibration();
       RecordRestart(kind);
       return true;
     }
@@ -309,10 +311,12 @@ kx7::HidReport Birch2HidController::Identity() const {
   return r;
 }
 
-kx7::HidReport Birch2HidController::Status() const {
+kx7::HidReport Birch2HidController::Status() {
   kx7::HidReport r(hid::kBirch2StatusLength, 0);
   r[0] = hid::answer::kBirch2Status;
   r[3] = hid::kBirch2StateReady;
+  // A calibration that ran shows its state until the host restarts the controller.
+  if (const std::optional<std::uint8_t> calibration = CalibrationStatus()) r[3] = *calibration;
   return r;
 }
 

@@ -43,6 +43,7 @@ class Birch2HidController : public EmulatedHidController {
   std::optional<kx7::HidReport> HandleGet(std::uint8_t reportId, std::size_t length) override;
   bool IsPoll(std::uint8_t reportId) const override;
   std::optional<std::vector<std::uint8_t>> HostBlockLocked(int number) const override;
+  bool IsStatusReport(std::uint8_t reportId) const override;
 
  private:
   struct Selection {
@@ -57,7 +58,7 @@ class Birch2HidController : public EmulatedHidController {
   std::vector<std::uint8_t>& Memory(std::uint8_t code);
 
   kx7::HidReport Identity() const;
-  kx7::HidReport Status() const;
+  kx7::HidReport Status();
   kx7::HidReport Strays() const;
   kx7::HidReport Corners();
   kx7::HidReport Text();
@@ -72,7 +73,6 @@ class Birch2HidController : public EmulatedHidController {
   std::map<std::uint8_t, std::uint8_t> settings_;  // command 23: [2] selects, [3] is the value
   std::uint16_t command20Word_ = 0;
   std::uint8_t answer21_[2] = {0, 0};
-  std::vector<std::uint8_t> calibrations_;
   std::uint8_t loopCounter_ = 0;
 };
 

@@ -154,7 +154,8 @@ bool EmulatedHidController::OnSetFeature(const kx7::HidReport& report) {
 std::optional<kx7::HidReport> EmulatedHidController::OnGetFeature(std::uint8_t reportId, std::size_t length) {
   std::lock_guard<std::mutex> guard(mutex_);
   if (length == 0) return std::nullopt;
-  if (!IsPoll(reportId)) {
+  // The status polls that follow a calibration are not the host talking: the hand touches then.
+  if (!IsPoll(reportId) && !(calibration_.Running() && IsStatusReport(reportId))) {
     lastHostMs_ = Now();
     heardHost_ = true;
   }
@@ -185,6 +186,26 @@ void EmulatedHidController::WithTouches(const std::function<void(TouchSource&)>&
   std::lock_guard<std::mutex> guard(mutex_);
   change(touches_);
 }
+
+bool EmulatedHidController::Calibrating() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return calibration_.Running();
+}
+
+std::vector<ScreenPoint> EmulatedHidController::CalibrationTouches() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return calibration_.Taken();
+}
+
+bool EmulatedHidController::CalibrateCommand(std::uint8_t kind) {
+  return calibration_.Command(kind, touches_, options_.ownTouches, Now());
+}
+
+std::optional<std::uint8_t> EmulatedHidController::CalibrationStatus() {
+  return calibration_.Status(touches_, options_.ownTouches, Now());
+}
+
+void EmulatedHidController::StopCalibration() { calibration_.Stop(touches_, options_.ownTouches, Now()); }
 
 std::optional<std::vector<std::uint8_t>> EmulatedHidController::HostBlock(int number) const {
   std::lock_guard<std::mutex> guard(mutex_);

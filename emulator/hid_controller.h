@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "emulated_device.h"
+#include "hid_calibration.h"
 #include "hid_family.h"
 #include "hid_touch_reports.h"
 #include "parameter_store.h"
@@ -104,6 +105,10 @@ class EmulatedHidController : public kx7::SimulatedHidDevice {
   // The touch side, under the device's lock.
   void WithTouches(const std::function<void(TouchSource&)>& change);
 
+  // The controller-side calibration: running, and where its targets were touched.
+  bool Calibrating() const;
+  std::vector<ScreenPoint> CalibrationTouches() const;
+
   // A block as the host reads it; nothing for a block the controller does not have.
   std::optional<std::vector<std::uint8_t>> HostBlock(int number) const;
 
@@ -115,6 +120,14 @@ class EmulatedHidController : public kx7::SimulatedHidDevice {
   // host talking.
   virtual bool IsPoll(std::uint8_t reportId) const = 0;
   virtual std::optional<std::vector<std::uint8_t>> HostBlockLocked(int number) const = 0;
+  // The status report: while a calibration runs the host polls it to follow the calibration.
+  virtual bool IsStatusReport(std::uint8_t reportId) const = 0;
+
+  // The calibration command (its kind, or the step); false for a kind the controller lacks.
+  bool CalibrateCommand(std::uint8_t kind);
+  // The calibration's status value; nothing when none has run since the last restart.
+  std::optional<std::uint8_t> CalibrationStatus();
+  void StopCalibration();
 
   std::mutex& Mutex() const { return mutex_; }
   std::uint64_t Now() const;
@@ -136,6 +149,7 @@ class EmulatedHidController : public kx7::SimulatedHidDevice {
   mutable std::mutex mutex_;
   ParameterStore parameters_;
   TouchSource touches_;
+  HidCalibration calibration_;
   bool heardHost_ = false;  // the host has asked something besides the polls
   std::uint64_t lastHostMs_ = 0;
   std::map<int, HidTouchPoint> lastTouching_;

@@ -137,6 +137,7 @@ bool GenericHidController::Command(const kx7::HidReport& report) {
       multiContact_ = report[2] == kContactModeMulti;
       return true;
     case code::kCalibrate:
+      if (!CalibrateCommand(report[2])) return false;
       calibrations_.push_back(report[2]);
       return true;
     case code::kAsyncEnable:
@@ -248,6 +249,7 @@ bool GenericHidController::Restart(std::uint8_t kind) {
   asyncMode_ = kPowerOnAsyncMode;
   selection_.reset();
   writing_ = false;
+  StopCalibration();
   RecordRestart(restart);
   return true;
 }
@@ -395,6 +397,7 @@ kx7::HidReport GenericHidController::Status() {
   kx7::HidReport r(hid::kStatusLength, 0);
   r[0] = hid::answer::kStatus;
   r[2] = hid::kStateDone;
+  if (const std::optional<std::uint8_t> calibration = CalibrationStatus()) r[2] = *calibration;
   if (writing_) {
     r[2] = writeStatus_[writeStatusAt_];
     if (writeStatusAt_ + 1 < writeStatus_.size()) ++writeStatusAt_;

@@ -15,6 +15,7 @@
 
 #include "emulated_device.h"
 #include "hid_controller.h"
+#include "link/hid/hid_constants.h"
 
 namespace kx7::emu {
 
@@ -38,6 +39,7 @@ class GenericHidController : public EmulatedHidController {
   std::optional<kx7::HidReport> HandleGet(std::uint8_t reportId, std::size_t length) override;
   bool IsPoll(std::uint8_t reportId) const override;
   std::optional<std::vector<std::uint8_t>> HostBlockLocked(int number) const override;
+  bool IsStatusReport(std::uint8_t reportId) const override { return reportId == hid::answer::kStatus; }
 
  private:
   struct Selection {

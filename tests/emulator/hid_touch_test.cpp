@@ -184,6 +184,71 @@ TEST(HidTouchReports, OwnTouchesAppearOnlyAfterTheHostFellSilent) {
   EXPECT_FALSE(touched());
 }
 
+// The controller-side calibration as the host follows it in the status record.
+TEST(HidCalibration, TargetsTakenByTouchesThatLastAdvanceTheStatus) {
+  VirtualClock clock;
+  auto c = CreateHidController("rowan-usb-gen2", QuietOptions(clock));
+  const auto status = [&] { return c->OnGetFeature(6, 8)->at(2); };
+  EXPECT_FALSE(c->OnSetFeature(Cmd({4, 9}))) << "no such calibration";
+  EXPECT_FALSE(c->OnSetFeature(Cmd({4, 5}))) << "nothing to step";
+  ASSERT_TRUE(c->OnSetFeature(Cmd({4, 3})));
+  EXPECT_TRUE(c->Calibrating());
+  EXPECT_EQ(status(), 1);
+  const auto tap = [&](double x, double y, std::uint64_t ms) {
+    Place(*c, x, y, true);
+    status();  // polled while down
+    clock.Advance(ms);
+    status();
+    Place(*c, x, y, false);
+    clock.Advance(100);
+    return status();
+  };
+  EXPECT_EQ(tap(256, 1792, 100), 1) << "too short a touch is not taken";
+  EXPECT_EQ(tap(256, 1792, 400), 2);
+  EXPECT_EQ(tap(1792, 256, 400), 6);
+  EXPECT_EQ(tap(256, 256, 400), 3);
+  EXPECT_FALSE(c->Calibrating());
+  EXPECT_EQ(c->CalibrationTouches().size(), 3u);
+  EXPECT_EQ(status(), 3) << "the idle controller's done";
+
+  // The Birch2 HID shows it in status byte 3 and is ready (4) again afterwards; a reset ends it.
+  auto birch2 = CreateHidController("birch2-hid", QuietOptions(clock));
+  ASSERT_TRUE(birch2->OnSetFeature(hid_testing::Bytes(8, {16, 17, 1})));
+  EXPECT_EQ(birch2->OnGetFeature(128, 20)->at(3), 1);
+  ASSERT_TRUE(birch2->OnSetFeature(hid_testing::Bytes(8, {16, 18, 1})));
+  EXPECT_EQ(birch2->OnGetFeature(128, 20)->at(3), 4);
+}
+
+TEST(HidCalibration, SteppedByTheHostAndFinishedByTheControllersOwnHand) {
+  VirtualClock clock;
+  auto stepped = CreateHidController("larch-usb", QuietOptions(clock));
+  ASSERT_TRUE(stepped->OnSetFeature(Cmd({4, 4})));
+  std::vector<std::uint8_t> seen{stepped->OnGetFeature(6, 8)->at(2)};
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(stepped->OnSetFeature(Cmd({4, 5})));
+    seen.push_back(stepped->OnGetFeature(6, 8)->at(2));
+  }
+  EXPECT_EQ(seen, (std::vector<std::uint8_t>{1, 2, 6, 3}));
+
+  // The hand taps the targets while the host polls the status every 100 ms.
+  HidControllerOptions options;
+  options.clock = clock.Function();
+  auto c = CreateHidController("maple", options);
+  ASSERT_TRUE(c->OnSetFeature(Cmd({4, 1})));
+  std::vector<std::uint8_t> states;
+  for (int tick = 0; tick < 300 && (states.empty() || states.back() != 3); ++tick) {
+    clock.Advance(100);
+    const std::uint8_t state = c->OnGetFeature(6, 8)->at(2);
+    if (states.empty() || states.back() != state) states.push_back(state);
+  }
+  EXPECT_EQ(states, (std::vector<std::uint8_t>{1, 2, 3}));
+  const auto touches = c->CalibrationTouches();
+  ASSERT_EQ(touches.size(), 2u);
+  EXPECT_NEAR(touches[0].x, 256, 40);
+  EXPECT_NEAR(touches[0].y, 1792, 40);
+  EXPECT_NEAR(touches[1].x, 1792, 40);
+}
+
 TEST(HidTouchReports, EncoderKeepsToItsRecordsAndPadsToTheDeviceLength) {
   std::vector<HidTouchPoint> many;
   for (int i = 0; i < 20; ++i) many.push_back({i, 10.0 * i, 20.0 * i, true});
