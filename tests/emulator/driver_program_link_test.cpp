@@ -11,6 +11,8 @@
 #include "emulator/driver_emulation.h"
 #include "link/driver/driver_link.h"
 #include "link/driver/fake_drivers.h"
+#include "proto/controller_info_window.h"
+#include "proto/driver_identification.h"
 #include "proto/protocol_fixture.h"
 
 namespace kx7::testing {
@@ -160,6 +162,39 @@ TEST_F(ProgramLinkTest, Kx7ListAndFileLinkOfASerialController) {
   Frame().CloseLink();
   EXPECT_TRUE(ui_.AllConsumed()) << ui_.Report();
 }
+
+// Find Controller's connect of a Birch USB controller and the identification through either
+// driver: a haptic controller is also asked through pass-through to its second processor.
+class ProgramIdentificationTest : public ProgramLinkTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ProgramIdentificationTest, BirchUsbIsIdentifiedThroughTheDriver) {
+  const bool fromKx7List = GetParam();
+  emu::DriverEmulationOptions options;
+  options.clockMs = Clock();
+  options.birchUsb.haptic = true;
+  ASSERT_TRUE(emu::InstallDriverEmulation("birch-usb", backend_, &registry_, options));
+  DriverIdentification identification(Frame(), Channel(), Protocol().info, Link());
+  loop_.SetIdleWork([this] { return link_->PollOnce(); });
+  ASSERT_TRUE(identification.ConnectBirchUsb(32865, fromKx7List)) << ui_.Report() << echo_.text;
+  loop_.SetIdleWork({});
+  EXPECT_EQ(Frame().LinkKind, fromKx7List ? link::kKxUsb : link::kRivetwareUsb);
+  EXPECT_EQ(Frame().ControllerType, 32865u);
+  EXPECT_EQ(Frame().ControllerFeatures, 0x110u) << "Birch family, haptic";
+  const ControllerInfoWindow& info = Protocol().info;
+  EXPECT_EQ(info.LineText(ControllerInfoWindow::kOi), "Type: A3 v2.10 CDE(00123456) CST(0210)");
+  EXPECT_EQ(info.LineText(ControllerInfoWindow::kPort), fromKx7List ? "KXUSB Driver" : "RVUSB Driver");
+  EXPECT_EQ(info.LineText(ControllerInfoWindow::kUv).rfind("S/N 0001E240", 0), 0u)
+      << info.LineText(ControllerInfoWindow::kUv);
+  EXPECT_NE(info.LineText(ControllerInfoWindow::kUv).find("BV021000"), std::string::npos)
+      << "the second processor's UV through pass-through";
+  EXPECT_NE(info.LineText(ControllerInfoWindow::kUt).find("DDI v3.1,  Drv v5.20"), std::string::npos)
+      << info.LineText(ControllerInfoWindow::kUt);
+  EXPECT_EQ(info.LineText(ControllerInfoWindow::kNm), "MaxParamWrite: 65535");
+  EXPECT_EQ(identification.TypeText(), "REVB CAP ");
+  EXPECT_FALSE(Frame().passThrough) << "pass-through is left";
+}
+
+INSTANTIATE_TEST_SUITE_P(RivetwareOrKx7, ProgramIdentificationTest, ::testing::Bool());
 
 }  // namespace
 }  // namespace kx7::testing
