@@ -197,10 +197,15 @@ DriverResult DriverLink::UsbExchange(const Bytes& written, const driver::UsbRequ
   return DriverResult::Failed(driver_error::kSemaphoreTimeout);
 }
 
-DriverResult DriverLink::UsbRequest(std::span<const std::uint8_t> setupAndData, std::size_t outputCapacity, int tries) {
+DriverResult DriverLink::UsbTransfer(std::span<const std::uint8_t> setupAndData, std::size_t outputCapacity,
+                                     int tries) {
   const UsbTranslation translation = TranslateRequest(kGeneric, setupAndData, outputCapacity);
   if (!translation.success) return DriverResult::Failed(translation.error);
-  DriverResult result = UsbExchange(translation.request.Bytes(), translation.request, tries, false);
+  return UsbExchange(translation.request.Bytes(), translation.request, tries, false);
+}
+
+DriverResult DriverLink::UsbRequest(std::span<const std::uint8_t> setupAndData, std::size_t outputCapacity, int tries) {
+  DriverResult result = UsbTransfer(setupAndData, outputCapacity, tries);
   if (!result.success && IsGone(result.error)) LinkLost();
   return result;
 }
@@ -463,6 +468,7 @@ bool DriverLink::OpenKxHidDevice(int number) {
   if (!kx7_.Open(Kx7DriverDeviceName(number))) return false;
   kind_ = Kind::kKxHid;
   openIndex_ = number;
+  TakeDevice(kTakeDeviceOn);
   return true;
 }
 
@@ -507,6 +513,7 @@ void DriverLink::Close(int linkKind) {
       break;
     case link::kKxHid:
       if (kind_ != Kind::kKxHid) break;
+      TakeDevice(kTakeDeviceOff);
       kx7_.Close();
       kind_ = Kind::kNone;
       break;

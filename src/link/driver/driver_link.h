@@ -49,8 +49,8 @@ class DriverLink {
   bool OpenRivetwareUsb(int index = -1);     // 259
   bool OpenKx7(int number);                  // 258, the KX7 controller of that number
   bool OpenKxUsb(int number);                // 261
-  // The HID controller of link 262 reached through the KX7 driver: only the device, for the HID
-  // link's requests (no reader here).
+  // The HID controller of link 262 reached through the KX7 driver: the device taken with
+  // 0x1AA030 for the HID link's requests (its reader is the HID link's).
   bool OpenKxHidDevice(int number);
   // Find Controller's direct connect: KXUSB device 0 as a Birch USB controller (type 32865,
   // features 0x10); "Couldn't connect" when it does not open.
@@ -72,6 +72,10 @@ class DriverLink {
                           int tries = driver::kAnswerReadTries);
   DriverResult UsbRequest(const driver::UsbSetup& setup, std::span<const std::uint8_t> data,
                           std::size_t outputCapacity, int tries = driver::kAnswerReadTries);
+  // The same for another thread (the HID link's reader): a vanished device only fails the
+  // request; the caller notices and closes its link.
+  DriverResult UsbTransfer(std::span<const std::uint8_t> setupAndData, std::size_t outputCapacity,
+                           int tries = driver::kAnswerReadTries);
 
   // --- The KX7 controller list ---------------------------------------------------------------
   // The number of controllers, -1 when the user cancelled the pick, 0 without a KX7 device. The

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "link/driver/fake_drivers.h"
+#include "link/driver/kx7_hid_transport.h"
 #include "proto/protocol_fixture.h"
 
 namespace kx7::testing {
@@ -545,6 +546,33 @@ TEST_F(DriverLinkTest, BlocksThroughTheDriverCarryTheStatusLetter) {
   ASSERT_TRUE(Link().WriteBlock(1, block));
   EXPECT_EQ(lastWrite, block);
   EXPECT_TRUE(ui_.AllConsumed()) << ui_.Report();
+}
+
+TEST_F(DriverLinkTest, HidReportsThroughTheKx7DeviceAreClassRequests) {
+  auto fake = std::make_shared<FakeKx7>();
+  Bytes sent;
+  fake->usb = [&](const UsbSetup& setup, std::span<const std::uint8_t> data) -> std::optional<Bytes> {
+    if (setup == UsbSetup{0xA1, 1, 0x0304, 0, 16}) return Bytes(16, 0x44);
+    if (setup == UsbSetup{0xA1, 1, 0x0306, 0, 8}) return Bytes(5, 0x66);  // short
+    if (setup.requestType == 0x21) sent.assign(data.begin(), data.end());
+    return std::nullopt;
+  };
+  backend_.AddDevice(Kx7DriverDeviceName(2), fake);
+  ASSERT_TRUE(Link().OpenKxHidDevice(2));
+  EXPECT_EQ(fake->takeFlags, (std::vector<std::uint32_t>{1}));
+  Kx7HidTransport transport(Link());
+  EXPECT_TRUE(transport.IsOpen());
+  EXPECT_EQ(transport.GetFeature(4, 16), Bytes(16, 0x44));
+  EXPECT_FALSE(transport.GetFeature(6, 8)) << "a fetch must bring the whole report";
+  ASSERT_TRUE(transport.SetFeature(Bytes{7, 1, 2}));
+  EXPECT_EQ(sent, (Bytes{7, 1, 2}));
+  EXPECT_EQ(fake->Setups().back(), (UsbSetup{0x21, 9, 0x0307, 0, 3}));
+  fake->refuseWrites = 1;
+  EXPECT_FALSE(transport.SetFeature(Bytes{7, 1, 2}));
+  transport.Close();
+  EXPECT_FALSE(transport.IsOpen());
+  EXPECT_EQ(fake->takeFlags, (std::vector<std::uint32_t>{1, 0}));
+  EXPECT_EQ(backend_.OpenHandles(Kx7DriverDeviceName(2)), 0);
 }
 
 // --- Failures, restarts, settings -------------------------------------------------------------
