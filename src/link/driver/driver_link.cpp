@@ -206,7 +206,9 @@ DriverResult DriverLink::UsbTransfer(std::span<const std::uint8_t> setupAndData,
 
 DriverResult DriverLink::UsbRequest(std::span<const std::uint8_t> setupAndData, std::size_t outputCapacity, int tries) {
   DriverResult result = UsbTransfer(setupAndData, outputCapacity, tries);
-  if (!result.success && IsGone(result.error)) LinkLost();
+  // Link 262 is the HID link's: its reader may be the caller, and it closes its own link when
+  // the device has gone.
+  if (!result.success && IsGone(result.error) && kind_ != Kind::kKxHid) LinkLost();
   return result;
 }
 
@@ -875,10 +877,7 @@ bool DriverLink::ReadBlock(int number, std::vector<std::uint8_t>& block) {
     default:
       break;
   }
-  if (!data) {
-    ShowMessage(frame_.Ui(), text::kBlockReadFailed);
-    return false;
-  }
+  if (!data) return false;
   block = std::move(*data);
   if (number <= kLastStatusBlock)
     ReadStatusLetter(number);
@@ -930,7 +929,6 @@ bool DriverLink::WriteBlock(int number, const std::vector<std::uint8_t>& block) 
     default:
       break;
   }
-  if (!ok) ShowMessage(frame_.Ui(), text::kWriteFailed);
   return ok;
 }
 

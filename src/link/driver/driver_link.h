@@ -67,7 +67,8 @@ class DriverLink {
   // rule when the frame is registered for device notices.
   DriverResult Request(std::uint32_t code, std::span<const std::uint8_t> input, std::size_t outputCapacity);
   // A raw USB request on the KX7 device: the 8-byte setup record and the data after it; an IN
-  // request reads its answer with up to `tries` reads 10 ms apart. Not logged.
+  // request reads its answer with up to `tries` reads 10 ms apart. Not logged. User-interface
+  // thread: on links other than 262 a vanished device closes the link.
   DriverResult UsbRequest(std::span<const std::uint8_t> setupAndData, std::size_t outputCapacity,
                           int tries = driver::kAnswerReadTries);
   DriverResult UsbRequest(const driver::UsbSetup& setup, std::span<const std::uint8_t> data,
@@ -101,7 +102,8 @@ class DriverLink {
 
   // --- Blocks --------------------------------------------------------------------------------
   // The channel's linkReadBlock / linkWriteBlock on the USB driver links: blocks 1 to 6 by the
-  // driver requests; "Block Read Failed" / "Write Failed" on a failure.
+  // driver requests; false on any failure (the channel shows "Block Read Failed" / "Write
+  // Failed").
   bool ReadBlock(int number, std::vector<std::uint8_t>& block);
   bool WriteBlock(int number, const std::vector<std::uint8_t>& block);
   // The status letter GET_VERSION gave for the block read last (0 when none).

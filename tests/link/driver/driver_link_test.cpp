@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include "link/driver/fake_drivers.h"
-#include "link/driver/kx7_hid_transport.h"
 #include "proto/protocol_fixture.h"
 
 namespace kx7::testing {
@@ -537,40 +536,35 @@ TEST_F(DriverLinkTest, BlocksThroughTheDriverCarryTheStatusLetter) {
   EXPECT_EQ(block[29], 29);
   EXPECT_EQ(Link().LastBlockStatus(), 'A');
 
-  ui_.ExpectMessage("Block Read Failed", Answer::kOk);
-  EXPECT_FALSE(Link().ReadBlock(2, block));
+  EXPECT_FALSE(Link().ReadBlock(2, block)) << "a short answer";
   EXPECT_EQ(block.size(), 30u) << "a failed read leaves the block alone";
-  ui_.ExpectMessage("Block Read Failed", Answer::kOk);
   EXPECT_FALSE(Link().ReadBlock(7, block));
 
   ASSERT_TRUE(Link().WriteBlock(1, block));
   EXPECT_EQ(lastWrite, block);
-  EXPECT_TRUE(ui_.AllConsumed()) << ui_.Report();
+  EXPECT_FALSE(Link().WriteBlock(6, Bytes(3, 0))) << "too short for block 6";
+  EXPECT_TRUE(ui_.Asked().empty()) << "the channel shows the failures";
 }
 
-TEST_F(DriverLinkTest, HidReportsThroughTheKx7DeviceAreClassRequests) {
+TEST_F(DriverLinkTest, TheKxHidDeviceCarriesRawUsbRequests) {
   auto fake = std::make_shared<FakeKx7>();
-  Bytes sent;
-  fake->usb = [&](const UsbSetup& setup, std::span<const std::uint8_t> data) -> std::optional<Bytes> {
+  fake->usb = [&](const UsbSetup& setup, std::span<const std::uint8_t>) -> std::optional<Bytes> {
     if (setup == UsbSetup{0xA1, 1, 0x0304, 0, 16}) return Bytes(16, 0x44);
-    if (setup == UsbSetup{0xA1, 1, 0x0306, 0, 8}) return Bytes(5, 0x66);  // short
-    if (setup.requestType == 0x21) sent.assign(data.begin(), data.end());
     return std::nullopt;
   };
   backend_.AddDevice(Kx7DriverDeviceName(2), fake);
   ASSERT_TRUE(Link().OpenKxHidDevice(2));
   EXPECT_EQ(fake->takeFlags, (std::vector<std::uint32_t>{1}));
-  Kx7HidTransport transport(Link());
-  EXPECT_TRUE(transport.IsOpen());
-  EXPECT_EQ(transport.GetFeature(4, 16), Bytes(16, 0x44));
-  EXPECT_FALSE(transport.GetFeature(6, 8)) << "a fetch must bring the whole report";
-  ASSERT_TRUE(transport.SetFeature(Bytes{7, 1, 2}));
-  EXPECT_EQ(sent, (Bytes{7, 1, 2}));
-  EXPECT_EQ(fake->Setups().back(), (UsbSetup{0x21, 9, 0x0307, 0, 3}));
-  fake->refuseWrites = 1;
-  EXPECT_FALSE(transport.SetFeature(Bytes{7, 1, 2}));
-  transport.Close();
-  EXPECT_FALSE(transport.IsOpen());
+  const DriverResult report = Link().UsbTransfer(EncodeSetup({0xA1, 1, 0x0304, 0, 16}), 16);
+  ASSERT_TRUE(report.success);
+  EXPECT_EQ(report.bytes, Bytes(16, 0x44));
+  const DriverResult once = Link().UsbRequest(UsbSetup{0xA1, 1, 0x0305, 0, 8}, {}, 8, 1);
+  EXPECT_FALSE(once.success) << "unanswered";
+  EXPECT_EQ(fake->readCalls, 2) << "one read when asked for a single try";
+  const Bytes data{7, 1, 2};
+  EXPECT_TRUE(Link().UsbRequest(UsbSetup{0x21, 9, 0x0307, 0, 3}, data, 0).success);
+  EXPECT_EQ(fake->writes.back(), (Bytes{0x21, 9, 0x07, 0x03, 0, 0, 3, 0, 7, 1, 2}));
+  Link().Close(link::kKxHid);
   EXPECT_EQ(fake->takeFlags, (std::vector<std::uint32_t>{1, 0}));
   EXPECT_EQ(backend_.OpenHandles(Kx7DriverDeviceName(2)), 0);
 }
