@@ -12,7 +12,7 @@
 #include "app/diagnostic_app.h"
 #include "cli_request.h"
 #include "controller_session.h"
-#include "emulator/pty_server.h"
+#include "emulator/emulation_session.h"
 #include "line_decoder.h"
 #include "platform/port_directory.h"
 
@@ -181,18 +181,21 @@ int main(int argc, char** argv) {
     }
   }
   // Served until the program ends, so it outlives the frame that has its port open.
-  std::unique_ptr<kx7::emu::PtyServer> emulator;
+  std::unique_ptr<kx7::emu::EmulationSession> emulator;
   if (options.emulateFamily) {
     bool badUsage = false;
-    emulator = kx7::emu::StartEmulator(*options.emulateFamily, options.emulateSettings, problem, badUsage);
+    emulator = kx7::emu::EmulationSession::Start(*options.emulateFamily, options.emulateSettings, problem, badUsage);
     if (!emulator) {
       std::fprintf(stderr, "kx7cli: --emulate: %s\n", problem.c_str());
       return badUsage ? 2 : 1;
     }
-    const std::string override = "COM" + std::to_string(options.emulatePort) + "=" + emulator->SlavePath();
-    if (!ports.AddOverride(override, &problem)) {
-      std::fprintf(stderr, "kx7cli: --emulate-port: %s\n", problem.c_str());
-      return 2;
+    // A USB family runs in this process; a serial one is found on its pseudo-terminal.
+    if (!emulator->SerialPath().empty()) {
+      const std::string override = "COM" + std::to_string(options.emulatePort) + "=" + emulator->SerialPath();
+      if (!ports.AddOverride(override, &problem)) {
+        std::fprintf(stderr, "kx7cli: --emulate-port: %s\n", problem.c_str());
+        return 2;
+      }
     }
   }
   // Without the scan the directory holds the overrides alone.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "emulated_device.h"
+#include "emulation_session.h"
 #include "line_settings.h"
 #include "pty_server.h"
 
@@ -35,7 +36,7 @@ constexpr const char* kUsage =
     "  --no-touch           no touches of the controller's own; without it a hand strokes the\n"
     "                       screen now and then, starting 3 s after the host last sent anything\n"
     "                       (so touches do not cut into a search or a command)\n"
-    "  --list               the family names, one a line\n"
+    "  --list               the family names, one a line: the serial families, then the USB ones\n"
     "  --help               this text\n"
     "\n"
     "On a pseudo-terminal Linux always runs 8 data bits without parity, whatever the program sets,\n"
@@ -43,6 +44,10 @@ constexpr const char* kUsage =
     "and parity are not compared. (A controller at \"9600,N,7,2\" answers a port at 9600 with two\n"
     "stop bits, whatever its data bits and parity.) The exact framing behaviour, such as the high\n"
     "bit a 7-bit controller shows a port at 8 data bits, is modelled only in-process.\n"
+    "\n"
+    "The USB families (the HID controllers rowan-usb-gen2 ... resistive-usb-5wire and the Birch\n"
+    "USB controller behind its drivers, birch-usb) have no serial line to serve: they run inside\n"
+    "the program, with kx7sdu --emulate FAMILY or kx7cli --emulate FAMILY.\n"
     "\n"
     "exit codes: 0 done, 1 no pseudo-terminal, 2 bad usage\n";
 
@@ -83,6 +88,7 @@ int main(int argc, char** argv) {
     }
     if (argument == "--list") {
       for (const std::string& name : kx7::emu::FamilyNames()) std::printf("%s\n", name.c_str());
+      for (const std::string& name : kx7::emu::InProcessFamilyNames()) std::printf("%s\n", name.c_str());
       return 0;
     }
     if (argument == "--no-touch") {
@@ -95,6 +101,9 @@ int main(int argc, char** argv) {
       return Usage(("unknown option \"" + argument + "\"").c_str());
     }
   }
+  if (kx7::emu::IsInProcessFamily(family))
+    return Usage(("\"" + family + "\" is a USB controller; run it with kx7sdu --emulate " + family +
+                  " or kx7cli --emulate " + family).c_str());
   if (!IsFamily(family)) return Usage(("no family \"" + family + "\"; kx7emu --list shows them").c_str());
   if (!settings.empty() && !kx7::emu::ParseLineSettings(settings)) {
     return Usage(("\"" + settings + "\" is not BAUD,PARITY,DATABITS,STOPBITS").c_str());

@@ -21,7 +21,7 @@
 #include "app/command_line_help.h"
 #include "app/diagnostic_app.h"
 #include "display/terminal_wnd.h"
-#include "emulator/pty_server.h"
+#include "emulator/emulation_session.h"
 #include "frame/tools_launcher.h"
 
 #include "ascii_chart_dialog.h"
@@ -66,19 +66,22 @@ int main(int argc, char** argv) {
 
   // The emulated controller is on its port before the frame lists the ports and searches; it
   // serves until the program ends.
-  std::unique_ptr<kx7::emu::PtyServer> emulator;
+  std::unique_ptr<kx7::emu::EmulationSession> emulator;
   if (app.frontEnd.emulateFamily) {
     std::string problem;
     bool badUsage = false;
-    emulator = kx7::emu::StartEmulator(*app.frontEnd.emulateFamily, app.frontEnd.emulateSettings, problem, badUsage);
+    emulator = kx7::emu::EmulationSession::Start(*app.frontEnd.emulateFamily, app.frontEnd.emulateSettings, problem, badUsage);
     if (!emulator) {
       std::fprintf(stderr, "kx7sdu: --emulate: %s\n", problem.c_str());
       return badUsage ? 2 : 1;
     }
-    const std::string override = "COM" + std::to_string(app.frontEnd.emulatePort) + "=" + emulator->SlavePath();
-    if (!app.ports.AddOverride(override, &problem)) {
-      std::fprintf(stderr, "kx7sdu: --emulate-port: %s\n", problem.c_str());
-      return 2;
+    // A USB family runs in this process; a serial one is found on its pseudo-terminal.
+    if (!emulator->SerialPath().empty()) {
+      const std::string override = "COM" + std::to_string(app.frontEnd.emulatePort) + "=" + emulator->SerialPath();
+      if (!app.ports.AddOverride(override, &problem)) {
+        std::fprintf(stderr, "kx7sdu: --emulate-port: %s\n", problem.c_str());
+        return 2;
+      }
     }
   }
 

@@ -41,7 +41,10 @@ inline constexpr const char* kEmulateOptionsHelp =
     "  --emulate FAMILY[,SETTINGS]\n"
     "                        serve an emulated controller of FAMILY (kx7emu --list shows them) on a\n"
     "                        pseudo-terminal, with its own speed and framing SETTINGS (\"19200,N,8,1\";\n"
-    "                        default the family's); on a pseudo-terminal only speed and stop bits count\n"
-    "  --emulate-port COMn   the COM port the emulated controller appears as (default COM1)\n";
+    "                        default the family's); on a pseudo-terminal only speed and stop bits count.\n"
+    "                        A USB family (rowan-usb-gen2, rowan-usb-gen3, rowan-usb-gen4, larch-usb,\n"
+    "                        larch-usb-0500, maple, birch2-hid, resistive-usb-4wire, resistive-usb-5wire,\n"
+    "                        birch-usb) runs inside the program as a plugged-in USB controller\n"
+    "  --emulate-port COMn   the COM port the emulated serial controller appears as (default COM1)\n";
 
 }  // namespace kx7

@@ -225,7 +225,7 @@ ControllerFinder::StepResult UsbLinks::PickHid() {
 bool UsbLinks::ConnectByType(std::uint32_t type, std::uint16_t product, bool fromKx7List) {
   if (type == type::kBirchUsb || type == type::kBirchUsbRom) {
     if (!driverIdentification_.ConnectBirchUsb(type, fromKx7List)) return false;
-    protocol_.finder.FinishFind();
+    Found();
     return true;
   }
   if (IsHidType(type)) return ConnectHid(type, product, fromKx7List, false);
@@ -244,7 +244,7 @@ bool UsbLinks::ConnectByType(std::uint32_t type, std::uint16_t product, bool fro
       return false;
     }
     hidIdentification_.IdentifyTouchInput();
-    protocol_.finder.FinishFind();
+    Found();
     return true;
   }
   return false;
@@ -271,6 +271,12 @@ bool UsbLinks::OpenHidOfType(std::uint32_t type, std::uint16_t product, bool fro
   if (wanted == 0) return false;
   if (hid_.IsOpen() && hid_.Vendor() == kVendorKx && hid_.Product() == wanted) return true;
   return hid_.OpenHidByIds(kVendorKx, wanted);
+}
+
+// A connect that identified the controller ends the search as an answered ping does.
+void UsbLinks::Found() {
+  protocol_.info.SetLine(ControllerInfoWindow::kStatus, text::kFound);
+  protocol_.finder.FinishFind();
 }
 
 void UsbLinks::ConnectFailed(bool quiet) {
@@ -303,7 +309,7 @@ bool UsbLinks::ConnectHid(std::uint32_t type, std::uint16_t product, bool fromKx
   } else {
     hid_.SetAsyncMode(kHidReportMode);
   }
-  protocol_.finder.FinishFind();
+  Found();
   return true;
 }
 

@@ -57,6 +57,7 @@ class UsbLinks {
   bool OpenHidOfType(std::uint32_t type, std::uint16_t product, bool fromKx7List);
   bool ConnectHid(std::uint32_t type, std::uint16_t product, bool fromKx7List, bool alreadyOpen);
   void ConnectFailed(bool quiet);
+  void Found();
   bool ReadBlock(int number, std::vector<std::uint8_t>& block);
   bool WriteBlock(int number, const std::vector<std::uint8_t>& block);
   void SetPenMode(std::uint32_t penMode);

@@ -1,0 +1,86 @@
+#include "emulation_session.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "hid_backend.h"
+#include "hid_family.h"
+#include "platform/usb_hardware_ids.h"
+
+namespace kx7::emu {
+
+namespace {
+
+// The Birch USB controller's own USB id, which the USB scan sees beside its drivers.
+constexpr const char* kBirchUsbHardwareId = "USB\\VID_0596&PID_0001&REV_0100";
+
+}  // namespace
+
+const std::vector<std::string>& InProcessFamilyNames() {
+  static const std::vector<std::string> names = [] {
+    std::vector<std::string> all = HidFamilyNames();
+    for (const std::string& name : DriverFamilyNames()) all.push_back(name);
+    return all;
+  }();
+  return names;
+}
+
+bool IsInProcessFamily(const std::string& family) {
+  const std::vector<std::string>& names = InProcessFamilyNames();
+  return std::find(names.begin(), names.end(), family) != names.end();
+}
+
+std::unique_ptr<EmulationSession> EmulationSession::Start(const std::string& family, const std::string& settings,
+                                                          std::string& error, bool& badUsage) {
+  std::unique_ptr<EmulationSession> session(new EmulationSession);
+  if (!IsInProcessFamily(family)) {
+    session->pty_ = StartEmulator(family, settings, error, badUsage);
+    if (!session->pty_) return nullptr;
+    return session;
+  }
+  badUsage = true;
+  if (!settings.empty()) {
+    error = "\"" + family + "\" is a USB controller and takes no line settings";
+    return nullptr;
+  }
+  badUsage = false;
+  std::string hardwareId;
+  if (const std::vector<std::string>& hid = HidFamilyNames(); std::find(hid.begin(), hid.end(), family) != hid.end()) {
+    session->controller_ = CreateHidController(family);
+    if (!session->controller_) {
+      error = "this build cannot make a \"" + family + "\" controller";
+      return nullptr;
+    }
+    session->hidBus_ = std::make_unique<kx7::SimulatedHidBackend>();
+    // The process id keeps the device locks of two emulating programs apart.
+    const std::string path = "/dev/hidraw-emulated-" + std::to_string(::getpid());
+    if (!AddToBackend(*session->hidBus_, session->controller_, path)) {
+      error = "the emulated HID bus refused the controller";
+      return nullptr;
+    }
+    hardwareId = session->controller_->HardwareId();
+    kx7::SetHidBackend(session->hidBus_.get());
+  } else {
+    session->drivers_ = std::make_unique<kx7::SimulatedDriverBackend>();
+    session->installed_ = InstallDriverEmulation(family, *session->drivers_, nullptr);
+    if (!session->installed_) {
+      error = "this build cannot make the \"" + family + "\" drivers";
+      return nullptr;
+    }
+    hardwareId = kBirchUsbHardwareId;
+    kx7::SetDriverBackend(session->drivers_.get());
+  }
+  kx7::SetEmulatedUsbHardwareIds([hardwareId] { return std::vector<std::string>{hardwareId}; });
+  return session;
+}
+
+EmulationSession::~EmulationSession() {
+  if (hidBus_ || drivers_) kx7::SetEmulatedUsbHardwareIds({});
+  if (hidBus_) kx7::SetHidBackend(nullptr);
+  if (drivers_) kx7::SetDriverBackend(nullptr);
+}
+
+std::string EmulationSession::SerialPath() const { return pty_ ? pty_->SlavePath() : std::string(); }
+
+}  // namespace kx7::emu
