@@ -475,6 +475,41 @@ TEST_F(Kx7cliController, FindReportsTheControllerAnsweringAtTheFirstSettings) {
   EXPECT_EQ(lines[11].size(), std::string("ControllerFeatures: 0x00000000").size()) << lines[11];
 }
 
+// Every USB family: the emulated controller is plugged in inside kx7cli, the USB scan names it,
+// and the search connects to it through the HID link or the KX7 driver and identifies it.
+TEST_F(Kx7cliController, FindFindsEveryEmulatedUsbController) {
+  const struct {
+    const char* family;
+    const char* link;
+    const char* type;
+  } cases[] = {
+      {"rowan-usb-gen2", "LinkKind: 260", "ControllerType: 32873 Rowan-USB GEN2"},
+      {"rowan-usb-gen3", "LinkKind: 260", "ControllerType: 32876 Rowan-USB GEN3"},
+      {"rowan-usb-gen4", "LinkKind: 260", "ControllerType: 32883 Rowan GEN4"},
+      {"larch-usb", "LinkKind: 260", "ControllerType: 32881 Larch USB"},
+      {"larch-usb-0500", "LinkKind: 260", "ControllerType: 32878 Larch USB"},
+      {"maple", "LinkKind: 260", "ControllerType: 32880 Maple"},
+      {"birch2-hid", "LinkKind: 260", "ControllerType: 32874 Birch2 HID"},
+      {"resistive-usb-4wire", "LinkKind: 260", "ControllerType: 32869 4Wire / 8Wire Resistive USB"},
+      {"resistive-usb-5wire", "LinkKind: 260", "ControllerType: 32871 5Wire Resistive USB"},
+      {"birch-usb", "LinkKind: 261", "ControllerType: 32865 Birch USB"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.family);
+    const Result result = Run(std::string("--no-system-ports --emulate ") + c.family + " find -noserial");
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    const std::vector<std::string> lines = Lines(result.out);
+    ASSERT_EQ(lines.size(), 12u) << result.out;
+    EXPECT_EQ(lines[5], "Found") << result.out;
+    EXPECT_EQ(lines[8], c.link);
+    EXPECT_EQ(lines[10], c.type);
+    EXPECT_EQ(result.err.find("Can't"), std::string::npos) << result.err;
+  }
+  const Result settings = Run("--no-system-ports --emulate maple,9600,N,8,1 find");
+  EXPECT_EQ(settings.exitCode, 2) << settings.output;
+  EXPECT_NE(settings.err.find("takes no line settings"), std::string::npos) << settings.err;
+}
+
 TEST_F(Kx7cliController, FindTriesTheSettingsInOrderAndTheNextRunStartsFromTheSavedOnes) {
   const std::string at19200 = "--no-system-ports --emulate cedar-gen4,19200,N,8,1 ";
   const Result found = Run(at19200 + "find");
