@@ -869,7 +869,9 @@ bool DriverLink::ReadBlock(int number, std::vector<std::uint8_t>& block) {
       break;
     case 5:
       data = read(kReadSerialNumber, {}, kSerialNumberSize, kSerialNumberSize);
-      if (!data && kind_ != Kind::kNone) data = read(kReadMSerialNumber, {}, kSerialNumberSize, kSerialNumberSize);
+      // The newer controllers behind the RVUSB driver keep the number elsewhere.
+      if (!data && kind_ == Kind::kRivetwareUsb)
+        data = read(kReadMSerialNumber, {}, kSerialNumberSize, kSerialNumberSize);
       break;
     case 6:
       data = read(kEepromRead, MemoryHeader(kBlock6Memory, 0, kBlock6Length), kBlock6Length, kBlock6Length);

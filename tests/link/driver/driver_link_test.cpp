@@ -222,6 +222,29 @@ TEST_F(DriverLinkTest, RivetwareSerialReaderDeliversAndItsWriteIsRepeatedUntilTa
   EXPECT_EQ(Frame().LinkKind, link::kRivetwareDriver);
 }
 
+TEST_F(DriverLinkTest, RivetwareSerialReaderOnItsThreadRegistersDeliversAndUnregisters) {
+  auto fake = SerialRivetware();
+  {
+    std::lock_guard lock(fake->mutex);
+    fake->reads.push_back(Bytes{'o', 'k'});
+  }
+  backend_.AddDevice(kKxs0, fake);
+  ListenerWindow& listener = Listen();
+  ASSERT_TRUE(Link(DriverLink::Readers::kThreads).OpenRivetwareSerial(0));
+  ASSERT_TRUE(loop_.RunUntil([&] { return listener.bytes == "ok"; }));
+  Frame().CloseLink();
+  EXPECT_FALSE(Link().ReaderRunning());
+  EXPECT_EQ(fake->Count(kRegisterClient), 1);
+  EXPECT_EQ(fake->Count(kUnregisterClient), 1);
+  EXPECT_EQ(backend_.OpenHandles(kKxs0), 0);
+
+  // A driver that will not take the client never makes a link.
+  fake->failFirst[kRegisterClient] = 1;
+  EXPECT_FALSE(Link().OpenRivetwareSerial(0));
+  EXPECT_EQ(Frame().LinkKind, link::kClosed);
+  EXPECT_EQ(backend_.OpenHandles(kKxs0), 0);
+}
+
 // --- Link 259 -----------------------------------------------------------------------------------
 
 TEST_F(DriverLinkTest, RvUsbOpenAsksInOrderAndAHandleAlreadyOpenIsError3) {
