@@ -48,7 +48,9 @@ std::string Inner8(const ReplyBytes& reply) {
 }
 
 // The line as it was, with `more` after it.
-std::string Joined(const std::string& line, const std::string& more) { return line.empty() ? more : line + "   " + more; }
+std::string Joined(const std::string& line, const std::string& more) {
+  return line.empty() ? more : line + "   " + more;
+}
 
 }  // namespace
 
@@ -98,9 +100,10 @@ bool DriverIdentification::Identify() {
       text += "REVC ";
       features |= feature::kRevC;
     }
-    oiLine = Format("Type: %c%c v%X.%02X CDE(%08X) CST(%04X)", Letter(m[kMVersionLetters]), Letter(m[kMVersionLetters + 1]),
-                    static_cast<unsigned>(m[kMVersionFirmware]), static_cast<unsigned>(m[kMVersionFirmware + 1]),
-                    static_cast<unsigned>(Dword(m, kMVersionCde)), static_cast<unsigned>(Word(m, kMVersionCst)));
+    oiLine =
+        Format("Type: %c%c v%X.%02X CDE(%08X) CST(%04X)", Letter(m[kMVersionLetters]), Letter(m[kMVersionLetters + 1]),
+               static_cast<unsigned>(m[kMVersionFirmware]), static_cast<unsigned>(m[kMVersionFirmware + 1]),
+               static_cast<unsigned>(Dword(m, kMVersionCde)), static_cast<unsigned>(Word(m, kMVersionCst)));
   } else if (haveVersion) {
     // Byte 11 is the first type letter.
     const std::uint8_t first = v[kVersionTypeLetters + 1];
@@ -146,8 +149,8 @@ bool DriverIdentification::Identify() {
 
   // A Birch USB controller may be a haptic one: its marker answers with an "H".
   if (type == type::kBirchUsb || type == type::kBirchUsbRom) {
-    const auto setup = EncodeSetup({kRequestTypeIn, kVendorPassThrough, kHapticQuery, 0,
-                                    static_cast<std::uint16_t>(kStreamAnswerSize)});
+    const auto setup = EncodeSetup(
+        {kRequestTypeIn, kVendorPassThrough, kHapticQuery, 0, static_cast<std::uint16_t>(kStreamAnswerSize)});
     const DriverResult marker = link_.Request(kGeneric, setup, kStreamAnswerSize);
     if (Cancelled()) return false;
     if (marker.success && std::find(marker.bytes.begin(), marker.bytes.end(), kHapticMark) != marker.bytes.end())

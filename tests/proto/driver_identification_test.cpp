@@ -1,9 +1,9 @@
 #include "proto/driver_identification.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
-#include <unistd.h>
 
 #include "link/driver/fake_drivers.h"
 #include "proto/protocol_fixture.h"
@@ -62,8 +62,8 @@ struct UsbController {
     fake->answers[kWhoAreYou] = DriverResult::Ok(FirstValue(kUsbRivetwareDevice, kWhoAreYouSize));
     fake->answers[kGetVersion] =
         versionFails ? DriverResult::Failed(driver_error::kGeneralFailure) : DriverResult::Ok(VersionRecord());
-    fake->answers[kGetStatus] =
-        statusFails ? DriverResult::Failed(driver_error::kGeneralFailure) : DriverResult::Ok(StatusRecord(kStatusRecordSize));
+    fake->answers[kGetStatus] = statusFails ? DriverResult::Failed(driver_error::kGeneralFailure)
+                                            : DriverResult::Ok(StatusRecord(kStatusRecordSize));
     fake->answers[kReadSerialNumber] = DriverResult::Ok(Le32(serial));
     if (mversion) {
       Bytes record = *mversion;
@@ -280,10 +280,18 @@ TEST_F(Kx7DriverIdentificationTest, AHapticBirchUsbFromTheKx7ListIsAskedThroughP
   UsbController controller;
   controller.haptic = true;
   KxUsbBirch birch(controller);
-  birch.replies["\x01UV\r"] = "\x01" "12345678\r";
-  birch.replies["\x01UT\r"] = "\x01" "B2000008\r";
-  birch.replies["\x01OS\r"] = "\x01" "00\r";
-  birch.replies["\x01GF\r"] = "\x01" "1\r";
+  birch.replies["\x01UV\r"] =
+      "\x01"
+      "12345678\r";
+  birch.replies["\x01UT\r"] =
+      "\x01"
+      "B2000008\r";
+  birch.replies["\x01OS\r"] =
+      "\x01"
+      "00\r";
+  birch.replies["\x01GF\r"] =
+      "\x01"
+      "1\r";
   Install(birch);
   ASSERT_EQ(Frame().ControllerType, 32865u) << "the list's type name";
   ASSERT_TRUE(Identification().ConnectBirchUsb(Frame().ControllerType, true)) << ui_.Report();
@@ -305,10 +313,14 @@ TEST_F(Kx7DriverIdentificationTest, ABirchUsbWhoseSecondProcessorSaysMfIsTheRom)
   UsbController controller;
   controller.haptic = true;
   KxUsbBirch birch(controller);
-  birch.replies["\x01UV\r"] = "\x01" "12345678\r";
+  birch.replies["\x01UV\r"] =
+      "\x01"
+      "12345678\r";
   birch.replies["\x01UT\r"] = "\x01MF000000\r";
   birch.replies["\x01OS\r"] = std::string("\x01\x01\x02\r", 4);
-  birch.replies["\x01GF\r"] = "\x01" "1\r";
+  birch.replies["\x01GF\r"] =
+      "\x01"
+      "1\r";
   Install(birch);
   ASSERT_TRUE(Identification().ConnectBirchUsb(32865, true));
   EXPECT_EQ(Frame().ControllerType, 32866u);

@@ -60,7 +60,8 @@ std::string PortKey(int index, const char* value) {
 Bytes ClientName() {
   Bytes bytes(kClientNameSize, 0);
   const std::string name = kClientName;
-  for (std::size_t i = 0; i < name.size() && 2 * i + 1 < bytes.size(); ++i) bytes[2 * i] = static_cast<std::uint8_t>(name[i]);
+  for (std::size_t i = 0; i < name.size() && 2 * i + 1 < bytes.size(); ++i)
+    bytes[2 * i] = static_cast<std::uint8_t>(name[i]);
   return bytes;
 }
 
@@ -98,8 +99,8 @@ bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
 
 int LinkOf(int kind) {
   // Kind values follow the private enum's order.
-  constexpr int kLinks[] = {link::kClosed, link::kRivetwareDriver, link::kDriverFile,
-                            link::kRivetwareUsb, link::kKxUsb, link::kKxHid};
+  constexpr int kLinks[] = {link::kClosed,       link::kRivetwareDriver, link::kDriverFile,
+                            link::kRivetwareUsb, link::kKxUsb,           link::kKxHid};
   return kind >= 0 && kind < static_cast<int>(std::size(kLinks)) ? kLinks[kind] : link::kClosed;
 }
 
@@ -127,9 +128,7 @@ bool DriverLink::IsGone(std::uint32_t error) {
          error == driver_error::kFileNotFound;
 }
 
-bool DriverLink::UsesTranslation() const {
-  return frame_.LinkKind == link::kKxUsb || frame_.LinkKind == link::kKxHid;
-}
+bool DriverLink::UsesTranslation() const { return frame_.LinkKind == link::kKxUsb || frame_.LinkKind == link::kKxHid; }
 
 // --- Requests --------------------------------------------------------------------------------
 
@@ -169,9 +168,9 @@ DriverResult DriverLink::TranslatedRequest(std::uint32_t code, std::span<const s
   const auto line = log ? RequestLogLine(code, input) : std::nullopt;
   if (line) Log(*line);
   const UsbTranslation translation = TranslateRequest(code, input, outputCapacity);
-  DriverResult result = translation.success
-                            ? UsbExchange(translation.request.Bytes(), translation.request, kAnswerReadTries, line.has_value())
-                            : DriverResult::Failed(translation.error);
+  DriverResult result = translation.success ? UsbExchange(translation.request.Bytes(), translation.request,
+                                                          kAnswerReadTries, line.has_value())
+                                            : DriverResult::Failed(translation.error);
   if (line) Log(RequestResultLine(result));
   return result;
 }
@@ -389,7 +388,8 @@ bool DriverLink::OpenRivetwareUsb(int index) {
   if (!who.success || who.ByteCount() < 4 || Dword(who.bytes, 0) != kUsbRivetwareDevice) return fail();
   const DriverResult version = DeviceRequest(kGetVersion, {}, kVersionRecordSize, true);
   if (!version.success || version.ByteCount() < kVersionMaxParamWrite + 2) return fail();
-  if (Word(version.bytes, kVersionMaxParamWrite) == kBirchUsbMaxParamWrite) frame_.ControllerFeatures |= feature::kBirchFamily;
+  if (Word(version.bytes, kVersionMaxParamWrite) == kBirchUsbMaxParamWrite)
+    frame_.ControllerFeatures |= feature::kBirchFamily;
   const DriverResult topaz = DeviceRequest(kIsTopazDriver, {}, kWhoAreYouSize, true);
   newerUsbDriver_ = topaz.success && Word(topaz.bytes, 0) == kNewerUsbDriverMark;
   frame_.birch2UsbVariant = newerUsbDriver_;
@@ -503,7 +503,8 @@ void DriverLink::Close(int linkKind) {
       DisableOtherDevices(false);
       kind_ = Kind::kNone;
       frame_.birch2UsbVariant = false;
-      if (frame_.listeners.IsActive(slot::kTerminal)) frame_.Ui().Invalidate(frame_.listeners.Listener(slot::kTerminal));
+      if (frame_.listeners.IsActive(slot::kTerminal))
+        frame_.Ui().Invalidate(frame_.listeners.Listener(slot::kTerminal));
       break;
     case link::kDriverFile:
     case link::kKxUsb:
@@ -618,7 +619,8 @@ void DriverLink::PassThroughSend(const std::uint8_t* bytes, std::size_t count) {
   if (bytes == nullptr) return;
   for (std::size_t at = 0; at < count; at += kPassThroughPiece) {
     const std::size_t piece = std::min(kPassThroughPiece, count - at);
-    Bytes input = SetupBytes(kRequestTypeOut, kVendorPassThrough, kPassThroughData, 0, static_cast<std::uint16_t>(piece));
+    Bytes input =
+        SetupBytes(kRequestTypeOut, kVendorPassThrough, kPassThroughData, 0, static_cast<std::uint16_t>(piece));
     input.insert(input.end(), bytes + at, bytes + at + piece);
     if (!Request(kGeneric, input, 0).success) return;
   }
@@ -819,7 +821,8 @@ bool DriverLink::PassUsbStream(bool polled) {
     const std::size_t count = a[1];
     if (count > 0 && count <= kStreamDataMax && kStreamHeaderSize + count <= a.size() &&
         (a[0] == kStreamBytes || a[0] == kStreamReport)) {
-      const Bytes data(a.begin() + kStreamHeaderSize, a.begin() + static_cast<std::ptrdiff_t>(kStreamHeaderSize + count));
+      const Bytes data(a.begin() + kStreamHeaderSize,
+                       a.begin() + static_cast<std::ptrdiff_t>(kStreamHeaderSize + count));
       did = true;
       delivered = Deliver(data, a[0] == kStreamReport, polled);
     }
@@ -848,7 +851,8 @@ bool DriverLink::ReadStatusLetter(int number) {
 }
 
 bool DriverLink::ReadBlock(int number, std::vector<std::uint8_t>& block) {
-  auto read = [&](std::uint32_t code, const Bytes& input, std::size_t capacity, std::size_t length) -> std::optional<Bytes> {
+  auto read = [&](std::uint32_t code, const Bytes& input, std::size_t capacity,
+                  std::size_t length) -> std::optional<Bytes> {
     const DriverResult result = Request(code, input, capacity);
     if (!result.success || result.ByteCount() < length) return std::nullopt;
     return Bytes(result.bytes.begin(), result.bytes.begin() + static_cast<std::ptrdiff_t>(length));
@@ -858,7 +862,8 @@ bool DriverLink::ReadBlock(int number, std::vector<std::uint8_t>& block) {
     case 1:
     case 2: {
       const std::uint16_t length = number == 1 ? kBlock1Length : kBlock2Length;
-      data = read(kReadControllerNovram, BlockHeader(static_cast<std::uint16_t>(number), length), kNovramReadSize, length);
+      data =
+          read(kReadControllerNovram, BlockHeader(static_cast<std::uint16_t>(number), length), kNovramReadSize, length);
       break;
     }
     case 3:

@@ -71,8 +71,8 @@ class DriverLink {
   // thread: on links other than 262 a vanished device closes the link.
   DriverResult UsbRequest(std::span<const std::uint8_t> setupAndData, std::size_t outputCapacity,
                           int tries = driver::kAnswerReadTries);
-  DriverResult UsbRequest(const driver::UsbSetup& setup, std::span<const std::uint8_t> data,
-                          std::size_t outputCapacity, int tries = driver::kAnswerReadTries);
+  DriverResult UsbRequest(const driver::UsbSetup& setup, std::span<const std::uint8_t> data, std::size_t outputCapacity,
+                          int tries = driver::kAnswerReadTries);
   // The same for another thread (the HID link's reader): a vanished device only fails the
   // request; the caller notices and closes its link.
   DriverResult UsbTransfer(std::span<const std::uint8_t> setupAndData, std::size_t outputCapacity,

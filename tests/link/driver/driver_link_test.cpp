@@ -1,9 +1,9 @@
 #include "link/driver/driver_link.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
-#include <unistd.h>
 
 #include "link/driver/fake_drivers.h"
 #include "proto/protocol_fixture.h"
@@ -32,7 +32,8 @@ Bytes VersionRecord(char first, char second, std::uint16_t maxParamWrite, const 
   record[kVersionTypeLetters] = static_cast<std::uint8_t>(second);
   record[kVersionMaxParamWrite] = static_cast<std::uint8_t>(maxParamWrite & 0xFF);
   record[kVersionMaxParamWrite + 1] = static_cast<std::uint8_t>(maxParamWrite >> 8);
-  for (std::size_t i = 0; i < status.size() && i < 5; ++i) record[kVersionBlockStatus + i] = static_cast<std::uint8_t>(status[i]);
+  for (std::size_t i = 0; i < status.size() && i < 5; ++i)
+    record[kVersionBlockStatus + i] = static_cast<std::uint8_t>(status[i]);
   return record;
 }
 
@@ -318,14 +319,18 @@ TEST_F(DriverLinkTest, RvUsbReaderHandsBytesAndReportsToTheFrameAndPausesWhenIdl
   ASSERT_TRUE(Link().OpenRivetwareUsb());
   {
     std::lock_guard lock(fake->mutex);
-    fake->stream.push_back(StreamAnswer(kStreamBytes, "\x01" "0\r"));
+    fake->stream.push_back(StreamAnswer(kStreamBytes,
+                                        "\x01"
+                                        "0\r"));
     fake->stream.push_back(StreamAnswer(kStreamReport, std::string("\x10\x20\x30", 3)));
     fake->stream.push_back(Bytes{kStreamBytes, 70, 'x'});  // a count the answer cannot hold
     fake->stream.push_back(StreamAnswer(kStreamBytes, "ok"));
   }
   RunReader();
   ASSERT_TRUE(loop_.RunUntil([&] { return listener.bytes.size() >= 5; }));
-  EXPECT_EQ(listener.bytes, "\x01" "0\rok");
+  EXPECT_EQ(listener.bytes,
+            "\x01"
+            "0\rok");
   ASSERT_EQ(listener.records.size(), 1u);
   EXPECT_EQ(listener.records[0], (Bytes{0x10, 0x20, 0x30}));
 
@@ -418,7 +423,29 @@ TEST_F(Kx7ListTest, FileLinkOpensAnAvailableControllerReadsAndWritesWithTries) {
     fake->reads.push_back(Bytes{0x01, '0', 0x0D});
   }
   RunReader();
-  ASSERT_TRUE(loop_.RunUntil([&] { return listener.bytes == "\x01" "0\r"; }));
+  ASSERT_TRUE(loop_.RunUntil([&] {
+    return listener.bytes ==
+           "\x01"
+           "0\r";
+  }));
+
+  // While the frame clears the link what arrives is dropped.
+  Frame().linkFlags.discardInput = 1;
+  {
+    std::lock_guard lock(fake->mutex);
+    fake->reads.push_back(Bytes{'x'});
+  }
+  ASSERT_TRUE(loop_.RunUntil([&] { return fake->reads.empty(); }));
+  Frame().linkFlags.discardInput = 0;
+  {
+    std::lock_guard lock(fake->mutex);
+    fake->reads.push_back(Bytes{'y'});
+  }
+  ASSERT_TRUE(loop_.RunUntil([&] { return listener.bytes.size() == 4; }));
+  EXPECT_EQ(listener.bytes,
+            "\x01"
+            "0\ry");
+  loop_.SetIdleWork({});
 
   const std::uint8_t command[] = {0x01, 'Z', 0x0D};
   fake->refuseWrites = 3;
@@ -476,7 +503,9 @@ TEST_F(DriverLinkTest, KxUsbTranslatesARequestAndLogsItsRecordsAndFailsAShortAns
   // GET_STATUS asks for 8 bytes; 5 are not an answer.
   const DriverResult status = Link().Request(kGetStatus, {}, kStatusRecordSize);
   EXPECT_FALSE(status.success);
-  EXPECT_EQ(Log(), "GET_STATUS\rC0 06 00 00 00 00 08 00\r00 00 00 00 00\rERR: 1F A device attached to the system is not functioning.\r");
+  EXPECT_EQ(Log(),
+            "GET_STATUS\rC0 06 00 00 00 00 08 00\r00 00 00 00 00\rERR: 1F A device attached to the system is not "
+            "functioning.\r");
 
   // A request the controller does not answer fails after its reads.
   const DriverResult silent = Link().Request(kReadSerialNumber, {}, kSerialNumberSize);

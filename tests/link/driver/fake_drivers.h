@@ -25,8 +25,8 @@ namespace kx7::testing {
 using Bytes = std::vector<std::uint8_t>;
 
 inline Bytes Le32(std::uint32_t value) {
-  return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value >> 16),
-          static_cast<std::uint8_t>(value >> 24)};
+  return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+          static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
 }
 
 // A record of `size` bytes holding `value` as its first 32-bit value.
@@ -120,7 +120,8 @@ class FakeKx7 : public SimulatedDriver {
   DriverResult Request(std::uint32_t code, std::span<const std::uint8_t> input, std::size_t) override {
     std::lock_guard lock(mutex);
     codes.push_back(code);
-    const std::uint32_t value = input.size() >= 4 ? input[0] | (input[1] << 8) | (input[2] << 16) | (input[3] << 24) : 0;
+    const std::uint32_t value =
+        input.size() >= 4 ? input[0] | (input[1] << 8) | (input[2] << 16) | (input[3] << 24) : 0;
     switch (code) {
       case driver::kListControllers:
         if (listRecord.empty()) return DriverResult::Failed(driver_error::kInvalidFunction);
