@@ -16,6 +16,7 @@
 #include "emulator/hid_controller.h"
 #include "frame/frame_constants.h"
 #include "frame/main_frame.h"
+#include "frame/messages.h"
 #include "platform/driver_device.h"
 #include "platform/hid_device.h"
 #include "platform/port_directory.h"
@@ -220,6 +221,51 @@ TEST_F(UsbFindTest, StopAfterHidWithNothingThere) {
   Find(find::kStopAfterHid);
   EXPECT_EQ(Frame().LinkKind, link::kClosed);
   EXPECT_EQ(ui_.MessageTexts(), std::vector<std::string>{"Can't Find Controller"});
+}
+
+// A known controller plugged in starts a search two seconds later; pulling it out closes the link.
+TEST_F(UsbFindTest, PlugInSearchesAndUnplugClosesTheLink) {
+  Frame();
+  PlugHid("maple", "/dev/hidraw-a");
+  DeviceChange arrival;
+  arrival.kind = DeviceChange::Kind::kArrival;
+  arrival.vendor = 0x0596;
+  arrival.product = 0x0400;
+  arrival.subsystem = "hidraw";
+  Frame().Devices().Inject(arrival);
+  Frame().Post(msg::kDeviceEvents);
+  const std::uint64_t plugged = loop_.Now();
+  ASSERT_TRUE(loop_.RunUntil([&] { return Frame().LinkKind == link::kHid; })) << echo_.text;
+  EXPECT_GE(loop_.Now() - plugged, 2000u);
+  EXPECT_EQ(Frame().ControllerType, type::kMaple);
+  EXPECT_NE(echo_.text.find("Controller Plugged\r"), std::string::npos) << echo_.text;
+
+  emu::RemoveFromBackend(hidBus_, "/dev/hidraw-a");
+  DeviceChange removal = arrival;
+  removal.kind = DeviceChange::Kind::kRemoveComplete;
+  Frame().Devices().Inject(removal);
+  Frame().Post(msg::kDeviceEvents);
+  ASSERT_TRUE(loop_.RunUntil([&] { return Frame().LinkKind == link::kClosed; }));
+  EXPECT_EQ(Frame().ControllerType, type::kGeneric);
+  EXPECT_NE(echo_.text.find("Controller Removed\r"), std::string::npos) << echo_.text;
+  EXPECT_FALSE(protocol_->usb->Hid().IsOpen());
+}
+
+// An unknown device plugged in starts nothing; a removal that leaves our controller there keeps
+// the link.
+TEST_F(UsbFindTest, OtherDevicesComingAndGoingLeaveTheLinkAlone) {
+  PlugHid("maple", "/dev/hidraw-a");
+  Find();
+  ASSERT_EQ(Frame().LinkKind, link::kHid);
+  DeviceChange other;
+  other.kind = DeviceChange::Kind::kRemoveComplete;
+  other.vendor = 0x046D;
+  other.product = 0xC52B;
+  Frame().Devices().Inject(other);
+  Frame().Post(msg::kDeviceEvents);
+  loop_.Advance(3000);
+  EXPECT_EQ(Frame().LinkKind, link::kHid);
+  EXPECT_TRUE(protocol_->usb->Hid().IsOpen());
 }
 
 }  // namespace
