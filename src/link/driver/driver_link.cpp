@@ -143,7 +143,7 @@ DriverResult DriverLink::Request(std::uint32_t code, std::span<const std::uint8_
   DriverResult result = UsesTranslation() ? TranslatedRequest(code, input, outputCapacity, true)
                                           : DeviceRequest(code, input, outputCapacity, true);
   if (restartRule) {
-    Close(LinkOf(static_cast<int>(kind_)));
+    Close(LinkOf(static_cast<int>(kind_.load())));
     frame_.LinkKind = link::kClosed;
     frame_.passThrough = false;
     frame_.ControllerType = kTypeGeneric;

@@ -166,9 +166,9 @@ class DriverLink {
   RegistryStore& registry_;
   const Readers readers_;
 
-  DriverDevice rivetware_;  // links 257 and 259
-  DriverDevice kx7_;        // links 258, 261 and 262
-  Kind kind_ = Kind::kNone;
+  DriverDevice rivetware_;               // links 257 and 259
+  DriverDevice kx7_;                     // links 258, 261 and 262
+  std::atomic<Kind> kind_{Kind::kNone};  // read by link 262's raw requests from the HID reader
   int openIndex_ = -1;
 
   std::vector<std::string> portTable_;
