@@ -256,7 +256,8 @@ bool UsbLinks::OpenHidOfType(std::uint32_t type, std::uint16_t product, bool fro
     if (chosen == nullptr || !driver_.OpenKxHidDevice(chosen->number)) return false;
     auto transport = std::make_unique<Kx7HidHandle>(
         [this](const driver::UsbSetup& setup, std::span<const std::uint8_t> data, std::size_t answerLength) {
-          return driver_.UsbRequest(setup, data, answerLength);
+          // The HID reader's thread comes this way too: the transfer that never closes the link.
+          return driver_.UsbTransfer(driver::SetupAndData(setup, data), answerLength);
         });
     if (!hid_.OpenHidThroughKx7(type, std::move(transport))) {
       driver_.Close(link::kKxHid);

@@ -213,10 +213,7 @@ DriverResult DriverLink::UsbRequest(std::span<const std::uint8_t> setupAndData, 
 
 DriverResult DriverLink::UsbRequest(const UsbSetup& setup, std::span<const std::uint8_t> data,
                                     std::size_t outputCapacity, int tries) {
-  const auto head = EncodeSetup(setup);
-  Bytes bytes(head.begin(), head.end());
-  bytes.insert(bytes.end(), data.begin(), data.end());
-  return UsbRequest(bytes, outputCapacity, tries);
+  return UsbRequest(SetupAndData(setup, data), outputCapacity, tries);
 }
 
 void DriverLink::LinkLost() {

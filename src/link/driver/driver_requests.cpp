@@ -297,6 +297,13 @@ std::array<std::uint8_t, kSetupSize> EncodeSetup(const UsbSetup& setup) {
   return bytes;
 }
 
+std::vector<std::uint8_t> SetupAndData(const UsbSetup& setup, std::span<const std::uint8_t> data) {
+  const auto head = EncodeSetup(setup);
+  std::vector<std::uint8_t> bytes(head.begin(), head.end());
+  bytes.insert(bytes.end(), data.begin(), data.end());
+  return bytes;
+}
+
 std::optional<UsbSetup> DecodeSetup(std::span<const std::uint8_t> bytes) {
   if (bytes.size() < kSetupSize) return std::nullopt;
   return UsbSetup{bytes[0], bytes[1], Word(bytes, 2), Word(bytes, 4), Word(bytes, 6)};
@@ -311,12 +318,7 @@ const UsbMapping* FindUsbMapping(std::uint32_t code) {
   return nullptr;
 }
 
-std::vector<std::uint8_t> UsbRequest::Bytes() const {
-  const auto head = EncodeSetup(setup);
-  std::vector<std::uint8_t> bytes(head.begin(), head.end());
-  bytes.insert(bytes.end(), data.begin(), data.end());
-  return bytes;
-}
+std::vector<std::uint8_t> UsbRequest::Bytes() const { return SetupAndData(setup, data); }
 
 UsbTranslation TranslateRequest(std::uint32_t code, std::span<const std::uint8_t> input, std::size_t outputCapacity) {
   const UsbMapping* mapping = FindUsbMapping(code);

@@ -73,6 +73,8 @@ struct UsbSetup {
 
 // {type, request, value, index, length}, the 16-bit fields least significant byte first.
 std::array<std::uint8_t, kSetupSize> EncodeSetup(const UsbSetup& setup);
+// The setup record followed by the data, as one file write sends them.
+std::vector<std::uint8_t> SetupAndData(const UsbSetup& setup, std::span<const std::uint8_t> data);
 // The first 8 bytes as a setup record; nullopt when there are fewer.
 std::optional<UsbSetup> DecodeSetup(std::span<const std::uint8_t> bytes);
 
