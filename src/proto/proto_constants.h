@@ -89,6 +89,12 @@ inline bool IsSerialRowanCedar(std::uint32_t t) {
 inline bool IsUsbRowanCedar(std::uint32_t t) {
   return t == type::kRowanUsbGen2 || t == type::kRowanUsbGen3 || t == type::kRowanGen4;
 }
+// The types the HID links carry (the touch-input devices aside).
+inline bool IsHidType(std::uint32_t t) {
+  return t == type::kResistive4WireUsb || t == type::kResistive5WireUsb || t == type::kRowanUsbGen2 ||
+         t == type::kBirch2Hid || t == type::kRowanUsbGen3 || t == type::kLarchUsb0500 || t == type::kMaple ||
+         t == type::kLarchUsb || t == type::kRowanGen4;
+}
 
 // Feature bits of ControllerFeatures.
 namespace feature {

@@ -8,22 +8,6 @@ namespace kx7 {
 
 namespace {
 
-bool IsHidType(std::uint32_t id) {
-  switch (id) {
-    case type::kResistive4WireUsb:
-    case type::kResistive5WireUsb:
-    case type::kRowanUsbGen2:
-    case type::kBirch2Hid:
-    case type::kRowanUsbGen3:
-    case type::kLarchUsb0500:
-    case type::kMaple:
-    case type::kLarchUsb:
-    case type::kRowanGen4:
-      return true;
-    default:
-      return false;
-  }
-}
 
 }  // namespace
 

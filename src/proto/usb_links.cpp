@@ -20,22 +20,6 @@ constexpr std::uint8_t kHidReportMode = 6;
 constexpr std::uint8_t kBirch2ReportMode = 2;
 constexpr std::uint32_t kHidPollMs = 990;
 
-bool IsHidType(std::uint32_t type) {
-  switch (type) {
-    case type::kResistive4WireUsb:
-    case type::kResistive5WireUsb:
-    case type::kRowanUsbGen2:
-    case type::kRowanUsbGen3:
-    case type::kBirch2Hid:
-    case type::kLarchUsb0500:
-    case type::kMaple:
-    case type::kLarchUsb:
-    case type::kRowanGen4:
-      return true;
-    default:
-      return false;
-  }
-}
 
 // The USB product each HID type is opened by (the Larch USB family takes the scan's).
 std::uint16_t ProductOf(std::uint32_t type) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "link/hid/hid_reports.h"
 #include "proto/proto_constants.h"
 
 namespace kx7::hid {
@@ -15,15 +16,9 @@ std::uint16_t Word(std::span<const std::uint8_t> bytes, std::size_t at) {
   return static_cast<std::uint16_t>(bytes[at] | (bytes[at + 1] << 8));
 }
 
-bool IsUsbRowan(std::uint32_t type) {
-  return type == type::kRowanUsbGen2 || type == type::kRowanUsbGen3 || type == type::kRowanGen4;
-}
-
 bool IsResistiveUsb(std::uint32_t type) {
   return type == type::kResistive4WireUsb || type == type::kResistive5WireUsb;
 }
-
-bool IsLarchUsb(std::uint32_t type) { return type == type::kLarchUsb0500 || type == type::kLarchUsb; }
 
 bool IsMultiContactReport(std::uint8_t id) {
   return id == touch::kMultiContactReport || id == touch::kLarchReportDefault || id == touch::kLarchReport400000 ||
@@ -150,12 +145,12 @@ ReaderOutput ConvertReport(const ReaderState& state, std::span<const std::uint8_
     return out;
   }
   const bool multiContact = IsMultiContactReport(id) || (state.type == type::kLarchUsb0500 && id == touch::kTouchReport);
-  if ((IsUsbRowan(state.type) || IsLarchUsb(state.type)) && multiContact) {
+  if ((IsUsbRowanCedar(state.type) || IsLarchHidType(state.type)) && multiContact) {
     if (report.size() >= touch::kMultiContactLength && ShowsContact(state.features, report))
       out.bytes.assign(report.begin(), report.begin() + static_cast<std::ptrdiff_t>(touch::kMultiContactLength));
     return out;
   }
-  if (IsUsbRowan(state.type) && (id == touch::kTouchReportFirst || id == touch::kTouchReport || id == touch::kTouchReport13Bit)) {
+  if (IsUsbRowanCedar(state.type) && (id == touch::kTouchReportFirst || id == touch::kTouchReport || id == touch::kTouchReport13Bit)) {
     if (report.size() < touch::kRowanYOffset + 2) return out;
     const std::uint8_t st = report[touch::kRowanStateOffset];
     if ((st & touch::kRowanContactBit) == 0) return out;
