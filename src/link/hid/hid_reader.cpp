@@ -58,7 +58,7 @@ std::vector<std::uint8_t> ResistiveRawText(std::span<const std::uint8_t> report)
   return {line.begin(), line.end()};
 }
 
-std::vector<std::uint8_t> PassThroughBytes(std::span<const std::uint8_t> report) {
+std::vector<std::uint8_t> ReceivedPassThroughBytes(std::span<const std::uint8_t> report) {
   if (report.size() <= kDataOffset) return {};
   const std::size_t count = report[touch::kPassThroughCountOffset];
   const std::size_t available = report.size() - kDataOffset;
@@ -123,7 +123,7 @@ ReaderOutput ConvertReport(const ReaderState& state, std::span<const std::uint8_
   }
   if (state.type == type::kBirch2Hid) {
     if (id == kPassThroughReport) {
-      out.bytes = PassThroughBytes(report);
+      out.bytes = ReceivedPassThroughBytes(report);
     } else if (id == 1 || id == 3 || id == 4 || id == 5) {
       out.kind = DeliveryKind::kPacket;
       out.bytes.assign(report.begin(), report.end());
@@ -136,7 +136,7 @@ ReaderOutput ConvertReport(const ReaderState& state, std::span<const std::uint8_
     return out;
   }
   if (id == kPassThroughReport) {
-    out.bytes = PassThroughBytes(report);
+    out.bytes = ReceivedPassThroughBytes(report);
     return out;
   }
   if (state.type == type::kMaple) {
