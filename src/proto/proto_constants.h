@@ -175,4 +175,76 @@ inline constexpr const char* kControllerInfoTitle = "Controller Info";
 inline constexpr const char* kInfoErrorsPlaceholder = "ROM RAM PWM HDW BLK1 BLK2 BLK4";
 }  // namespace text
 
+// Controller memories read and written by address (peek and poke), and the "More..." of the
+// Controller Info window that reads some of them.
+namespace memory {
+inline constexpr int kCount = 14;  // memories 0 to 13
+// How each route names a memory: the command set's character, the USB drivers' code, the Birch2
+// HID controller's code.
+inline constexpr std::array<char, kCount> kCharacters = {'0', '1', '2', '3', '4', '5', '6',
+                                                          '7', '8', '9', 'A', 'B', 'C', 'D'};
+inline constexpr std::array<std::uint8_t, kCount> kDriverCodes = {37, 17, 18, 19, 20, 21, 22,
+                                                                   23, 24, 32, 33, 34, 35, 36};
+inline constexpr std::array<std::uint8_t, kCount> kBirch2Codes = {0, 17, 18, 19, 20, 21, 22, 23, 24, 9, 10, 11, 12, 13};
+inline constexpr const char* kReadCommand = "QPE";
+inline constexpr const char* kWriteCommand = "QPO";
+// The line counter of the exchange: a read starts at 0, a write at 7.
+inline constexpr int kReadFirstLine = 0;
+inline constexpr int kReadMemoryLine = 1;
+inline constexpr int kReadAddressLine = 2;
+inline constexpr int kReadCountLine = 3;
+inline constexpr int kReadDataLine = 5;
+inline constexpr int kReadClosingLine = 6;
+inline constexpr int kWriteFirstLine = 7;
+inline constexpr int kWriteMemoryLine = 8;
+inline constexpr int kWriteAddressLine = 9;
+inline constexpr int kWriteCountLine = 10;
+inline constexpr int kWriteValuesLine = 11;
+inline constexpr int kWriteClosingLine = 12;
+// Values of a data line start here (what comes before them is the controller's own).
+inline constexpr std::size_t kDataStart = 6;
+// Values one request moves.
+inline constexpr std::uint32_t kMaxReadBytes = 255;
+inline constexpr std::uint32_t kMaxReadWords = 8;
+inline constexpr std::uint32_t kMaxWriteBytes = 63;
+inline constexpr std::uint32_t kMaxWriteWords = 8;
+inline constexpr std::uint32_t kRowanMaxRead = 65536;
+inline constexpr std::uint32_t kRowanGen3MaxRead = 131072;
+// The most values one read or write moves: the value array's bound (the largest firmware image is
+// far below it).
+inline constexpr std::size_t kMaxValues = 1u << 20;
+// RAM (memory 10) words: the serial speed word (poking it changes the controller's speed, so its
+// closing line is not awaited), and the status words "More..." shows.
+inline constexpr int kRamMemory = 10;
+inline constexpr std::uint32_t kSpeedWordAddress = 4177;
+inline constexpr std::uint32_t kStatusWordsAddress = 4230;
+inline constexpr std::size_t kStatusWordsBytes = 10;
+// The Block7 sheet's own exchange: listener slot 9, memory 7, bytes only; on the USB links its
+// entries' addresses become linear offsets.
+inline constexpr int kBlock7Slot = 9;
+inline constexpr int kBlock7Memory = 7;
+inline constexpr std::uint32_t kBlock7LowLast = 0x0F1;
+inline constexpr std::uint32_t kBlock7MiddleFirst = 0x200;
+inline constexpr std::uint32_t kBlock7MiddleLast = 0x27D;
+inline constexpr std::uint32_t kBlock7MiddleShift = 270;
+inline constexpr std::uint32_t kBlock7HighFirst = 0x300;
+inline constexpr std::uint32_t kBlock7HighLast = 0x363;
+inline constexpr std::uint32_t kBlock7HighShift = 400;
+inline constexpr std::uint8_t kUntransferredValue = 255;
+// Guards the sheet's exchange so that a silent controller cannot hang the sheet.
+inline constexpr std::uint32_t kBlock7TimerId = 1;
+inline constexpr std::uint32_t kBlock7TimeOutMs = 5000;
+}  // namespace memory
+
+namespace text {
+inline constexpr const char* kErrorPeeking = "Error Peeking";
+inline constexpr const char* kErrorPokeing = "Error Pokeing";
+inline constexpr const char* kErrorPeekFrame = "Error Peek Frame [%X,%X,%d,%d,%d]";
+inline constexpr const char* kErrorPokePackedFrame = "Error Poke Packed Frame";
+inline constexpr const char* kPeeking = "PEEKing...";
+inline constexpr const char* kPokeing = "POKEing...";
+inline constexpr const char* kBirchStatusWords = "Sui=%d Wdog=%d Dpar= %d Ppar= %d";
+inline constexpr const char* kErrorBitNumber = "%d ";
+}  // namespace text
+
 }  // namespace kx7
