@@ -74,6 +74,7 @@ MemoryExchange::Route MemoryExchange::ChooseRoute(int linkKind, std::uint32_t ty
 }
 
 MemoryExchange::Route MemoryExchange::CurrentRoute() const {
+  if (variant_.commandSetOnly) return Route::kCommandSet;
   return ChooseRoute(frame_.LinkKind, frame_.ControllerType, frame_.ControllerFeatures, frame_.passThrough);
 }
 

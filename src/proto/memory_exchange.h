@@ -37,6 +37,7 @@ class MemoryExchange : public ByteCollector {
     WindowId timerWindow = kNoWindow;  // none: the frame
     std::uint32_t timerId = timer::kMemoryExchange;
     std::uint32_t readMaximum = 0;  // 0: by the controller type
+    bool commandSetOnly = false;    // the caller has chosen the command set already
     bool installInFrame = true;
   };
 
