@@ -82,6 +82,8 @@ MemoryExchange::Route MemoryExchange::CurrentRoute() const {
 
 bool MemoryExchange::ReadMemory(int memory, std::uint32_t address, std::size_t count, std::uint8_t* bytes,
                                 WindowId notify, MessageId message) {
+  // The exchange cannot nest (a notified window may try): the running one keeps its values.
+  if (Running()) return false;
   if (!ValidMemory(memory) || count > memory::kMaxValues) return false;
   values_.clear();
   if (count == 0) return true;
@@ -96,6 +98,7 @@ bool MemoryExchange::ReadMemory(int memory, std::uint32_t address, std::size_t c
 
 bool MemoryExchange::ReadMemoryWords(int memory, std::uint32_t address, std::size_t count, std::uint16_t* words,
                                      WindowId notify, MessageId message) {
+  if (Running()) return false;
   if (!ValidMemory(memory) || count > memory::kMaxValues) return false;
   values_.clear();
   if (count == 0) return true;
@@ -109,6 +112,7 @@ bool MemoryExchange::ReadMemoryWords(int memory, std::uint32_t address, std::siz
 
 bool MemoryExchange::WriteMemory(int memory, std::uint32_t address, std::size_t count, const std::uint8_t* bytes,
                                  WindowId notify, MessageId message) {
+  if (Running()) return false;
   if (!ValidMemory(memory) || count > memory::kMaxValues || (count > 0 && bytes == nullptr)) return false;
   if (count == 0) {
     values_.clear();
@@ -123,6 +127,7 @@ bool MemoryExchange::WriteMemory(int memory, std::uint32_t address, std::size_t 
 
 bool MemoryExchange::WriteMemoryWords(int memory, std::uint32_t address, std::size_t count, const std::uint16_t* words,
                                       WindowId notify, MessageId message) {
+  if (Running()) return false;
   if (!ValidMemory(memory) || count > memory::kMaxValues || (count > 0 && words == nullptr)) return false;
   if (count == 0) {
     values_.clear();

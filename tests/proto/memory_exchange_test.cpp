@@ -236,6 +236,30 @@ TEST_F(MemoryExchangeTest, NotifyAfterEachRequestWithTheAddressReached) {
   EXPECT_EQ(notify.addresses.size(), 2u);
 }
 
+// A notified window that starts another exchange while one runs is refused; the running one
+// keeps its values.
+TEST_F(MemoryExchangeTest, ANotifiedWindowCannotNestAnExchange) {
+  emu::InProcessSerialBackend& backend = Connect("birch", type::kBirch);
+  const std::vector<std::uint8_t> stored = Pattern(300, 5);
+  ASSERT_TRUE(Memories(backend).Write(11, 0, std::vector<std::uint16_t>(stored.begin(), stored.end())));
+  struct Nester : Window {
+    using Window::Window;
+    MemoryExchange* memory = nullptr;
+    std::vector<bool> nested;
+    LResult OnMessage(MessageId message, WParam, LParam) override {
+      std::uint8_t byte = 0;
+      if (message == NotifyWindow::kMessage) nested.push_back(memory->ReadMemory(12, 0, 1, &byte));
+      return 0;
+    }
+  } nester(loop_);
+  nester.memory = memory_.get();
+  std::vector<std::uint8_t> read(300);
+  ASSERT_TRUE(memory_->ReadMemory(11, 0, read.size(), read.data(), nester.Id(), NotifyWindow::kMessage));
+  EXPECT_EQ(read, stored);
+  ASSERT_FALSE(nester.nested.empty());
+  EXPECT_FALSE(nester.nested.front()) << "the first message comes while the second request runs";
+}
+
 // Poking the serial speed word changes the controller's speed: the exchange does not wait for a
 // closing line that would come at the other speed.
 TEST_F(MemoryExchangeTest, WritingTheSpeedWordEndsWhenTheValuesAreSent) {
