@@ -9,7 +9,13 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
+#include <filesystem>
+
 #include "emulator/controller.h"
+#include "emulator/hid_backend.h"
+#include "emulator/hid_controller.h"
 #include "proto/controller_info_window.h"
 #include "proto/memory_exchange.h"
 #include "proto/proto_constants.h"
@@ -88,6 +94,44 @@ TEST_F(ControllerMoreTest, OtherControllersShowNothingMore) {
   More();
   EXPECT_EQ(ErrorsLine(), "before");
   EXPECT_EQ(loop_.Now(), before) << "nothing was asked";
+}
+
+// On the Birch2 HID controller the ten bytes come in one read by its memory code.
+TEST(ControllerMoreHidTest, Birch2HidReadsTheTenBytesAtOnce) {
+  VirtualTimeLoop loop;
+  ScriptedUiHost ui;
+  PortDirectory ports;
+  SimulatedHidBackend bus;
+  SetHidBackend(&bus);
+  const auto lockFolder = std::filesystem::temp_directory_path() / ("kx7-more-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(lockFolder);
+  emu::HidControllerOptions options;
+  options.ownTouches = false;
+  options.clock = [&loop] { return loop.Now(); };
+  auto controller = emu::CreateHidController("birch2-hid", options);
+  ASSERT_TRUE(emu::AddToBackend(bus, controller, "/dev/hidraw-more"));
+  {
+    CMainFrame::Environment environment;
+    environment.settingsFolder = "/nonexistent-kx7-settings";
+    CMainFrame frame(loop, ui, ports, ParseStartupFlags({"-nosearch", "-noserial"}), environment);
+    ControllerProtocol& protocol = InstallControllerProtocol(frame, LinkReaders::kPolled);
+    const std::string id = controller->HardwareId();
+    protocol.finder.usbHardwareIds = [id] { return std::vector<std::string>{id}; };
+    protocol.usb->Hid().SetLockDirectory(lockFolder.string());
+    loop.SetIdleWork([&protocol] { return protocol.usb->PollOnce(); });
+    protocol.finder.FindController(0, false);
+    ASSERT_EQ(frame.ControllerType, type::kBirch2Hid);
+    frame.ControllerFeatures |= feature::kBirchFamily;
+    MemoryExchange memory(frame, protocol.channel, protocol.usb);
+    const std::uint8_t status[10] = {0, 11, 0, 22, 0, 0, 0, 33, 0, 44};
+    ASSERT_TRUE(memory.WriteMemory(10, 4230, 10, status));
+    RunControllerMore(frame, protocol.info, memory, protocol.usb);
+    EXPECT_EQ(protocol.info.LineText(ControllerInfoWindow::kErrors), "Sui=11 Wdog=22 Dpar= 33 Ppar= 44");
+    EXPECT_EQ(memory.Values().size(), 10u);
+    loop.SetIdleWork({});
+  }
+  SetHidBackend(nullptr);
+  std::filesystem::remove_all(lockFolder);
 }
 
 }  // namespace
