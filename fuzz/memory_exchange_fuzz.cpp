@@ -91,7 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
       auto values = std::make_unique<std::uint8_t[]>(count);
       for (std::size_t i = 0; i < count; ++i) values[i] = static_cast<std::uint8_t>(i);
-      ok = write ? memory.WriteMemory(11, 0x100, count, values.get()) : memory.ReadMemory(11, 0x100, count, values.get());
+      ok = write ? memory.WriteMemory(11, 0x100, count, values.get())
+                 : memory.ReadMemory(11, 0x100, count, values.get());
     }
     if (memory.Values().size() > count) __builtin_trap();
     if (ok && !write && memory.Values().size() != count) __builtin_trap();

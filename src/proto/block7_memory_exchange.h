@@ -14,8 +14,8 @@
 #include <span>
 #include <string>
 
-#include "proto/memory_exchange.h"
 #include "platform/window.h"
+#include "proto/memory_exchange.h"
 
 namespace kx7 {
 

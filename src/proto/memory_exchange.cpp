@@ -175,8 +175,8 @@ bool MemoryExchange::StartCommandSet(bool write, bool words, int memory, std::ui
   StartGuard();
   channel_.SendCommand(write ? memory::kWriteCommand : memory::kReadCommand);
 
-  const bool running = frame_.Loop().RunUntil(
-      [this] { return !Running() || frame_.LinkKind == link::kClosed || frame_.closing; });
+  const bool running =
+      frame_.Loop().RunUntil([this] { return !Running() || frame_.LinkKind == link::kClosed || frame_.closing; });
   if (!running || frame_.closing || Running()) {
     // The loop ended, the program is closing or the link closed under the exchange.
     End();
@@ -225,8 +225,7 @@ std::uint32_t MemoryExchange::ReadMaximum() const {
 }
 
 void MemoryExchange::BeginRequest() {
-  const std::uint32_t maximum =
-      write_ ? (words_ ? memory::kMaxWriteWords : memory::kMaxWriteBytes) : ReadMaximum();
+  const std::uint32_t maximum = write_ ? (words_ ? memory::kMaxWriteWords : memory::kMaxWriteBytes) : ReadMaximum();
   request_ = static_cast<std::uint32_t>(std::min<std::size_t>(maximum, remaining_));
   requestLeft_ = request_;
   requestMax_ = maximum;
@@ -341,10 +340,12 @@ MemoryExchange::PieceResult MemoryExchange::ReadPiece(Route route, int memory, s
     return piece;
   const auto index = static_cast<std::size_t>(memory);
   if (route == Route::kDriver) {
-    const std::array<std::uint8_t, driver::kMemoryHeaderSize> input = {
-        memory::kDriverCodes[index],           0,
-        static_cast<std::uint8_t>(address & 0xFF), static_cast<std::uint8_t>(address >> 8),
-        static_cast<std::uint8_t>(count & 0xFF),   static_cast<std::uint8_t>(count >> 8)};
+    const std::array<std::uint8_t, driver::kMemoryHeaderSize> input = {memory::kDriverCodes[index],
+                                                                       0,
+                                                                       static_cast<std::uint8_t>(address & 0xFF),
+                                                                       static_cast<std::uint8_t>(address >> 8),
+                                                                       static_cast<std::uint8_t>(count & 0xFF),
+                                                                       static_cast<std::uint8_t>(count >> 8)};
     DriverResult result = usb_->Driver().Request(driver::kEepromRead, input, count);
     piece.result = result.success ? 1 : 0;
     piece.bytes = std::move(result.bytes);
@@ -383,8 +384,7 @@ bool MemoryExchange::WritePiece(Route route, int memory, std::uint32_t address, 
     return usb_->Driver().Request(driver::kEepromWrite, input, 0).success;
   }
   if (route != Route::kBirch2Hid) return false;
-  const HidReport report =
-      hid::Birch2SetParam(memory::kBirch2Codes[index], static_cast<std::uint16_t>(address), bytes);
+  const HidReport report = hid::Birch2SetParam(memory::kBirch2Codes[index], static_cast<std::uint16_t>(address), bytes);
   return !report.empty() && usb_->Hid().HidSetFeature(report);
 }
 

@@ -33,7 +33,7 @@ class MemoryExchange : public ByteCollector {
   // values a read request.
   struct Variant {
     int slot = slot::kMemoryExchange;
-    WindowId listener = kNoWindow;   // the window of the slot (none: called directly)
+    WindowId listener = kNoWindow;     // the window of the slot (none: called directly)
     WindowId timerWindow = kNoWindow;  // none: the frame
     std::uint32_t timerId = timer::kMemoryExchange;
     std::uint32_t readMaximum = 0;  // 0: by the controller type
@@ -86,12 +86,10 @@ class MemoryExchange : public ByteCollector {
   void OnByte(std::uint8_t byte) override;
 
  private:
-  bool StartCommandSet(bool write, bool words, int memory, std::uint32_t address, std::size_t count,
-                       WindowId notify, MessageId message);
-  bool LinkRead(Route route, int memory, std::uint32_t address, std::size_t count, WindowId notify,
-                MessageId message);
-  bool LinkWrite(Route route, int memory, std::uint32_t address, std::size_t count, WindowId notify,
-                 MessageId message);
+  bool StartCommandSet(bool write, bool words, int memory, std::uint32_t address, std::size_t count, WindowId notify,
+                       MessageId message);
+  bool LinkRead(Route route, int memory, std::uint32_t address, std::size_t count, WindowId notify, MessageId message);
+  bool LinkWrite(Route route, int memory, std::uint32_t address, std::size_t count, WindowId notify, MessageId message);
   void OnLine();
   bool OnDataLine();
   void BeginRequest();

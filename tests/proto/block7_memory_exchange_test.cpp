@@ -4,7 +4,6 @@
 #include "proto/block7_memory_exchange.h"
 
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <filesystem>
@@ -35,8 +34,8 @@ TEST(Block7OffsetTest, AddressesBecomeLinearOffsets) {
   const struct {
     std::uint32_t address;
     std::optional<std::uint32_t> offset;
-  } cases[] = {{0x000, 0},   {0x0F1, 0xF1},        {0x0F2, std::nullopt}, {0x1FF, std::nullopt},
-               {0x200, 242}, {0x27D, 367},         {0x27E, std::nullopt}, {0x300, 368},
+  } cases[] = {{0x000, 0},   {0x0F1, 0xF1},         {0x0F2, std::nullopt}, {0x1FF, std::nullopt},
+               {0x200, 242}, {0x27D, 367},          {0x27E, std::nullopt}, {0x300, 368},
                {0x363, 467}, {0x364, std::nullopt}, {0x1000, std::nullopt}};
   for (const auto& c : cases) EXPECT_EQ(Block7MemoryExchange::LinearOffset(c.address), c.offset) << c.address;
 }
@@ -109,9 +108,9 @@ class Block7HidTest : public ::testing::Test {
  protected:
   Block7HidTest() {
     SetHidBackend(&hidBus_);
-    lockFolder_ = std::filesystem::temp_directory_path() /
-                  ("kx7-block7-" + std::to_string(::getpid()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    lockFolder_ =
+        std::filesystem::temp_directory_path() / ("kx7-block7-" + std::to_string(::getpid()) + "-" +
+                                                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(lockFolder_);
     emu::HidControllerOptions options;
     options.ownTouches = false;
@@ -120,7 +119,8 @@ class Block7HidTest : public ::testing::Test {
     EXPECT_TRUE(emu::AddToBackend(hidBus_, controller, "/dev/hidraw-block7"));
     CMainFrame::Environment environment;
     environment.settingsFolder = "/nonexistent-kx7-settings";
-    frame_ = std::make_unique<CMainFrame>(loop_, ui_, ports_, ParseStartupFlags({"-nosearch", "-noserial"}), environment);
+    frame_ =
+        std::make_unique<CMainFrame>(loop_, ui_, ports_, ParseStartupFlags({"-nosearch", "-noserial"}), environment);
     protocol_ = &InstallControllerProtocol(*frame_, LinkReaders::kPolled);
     const std::string id = controller->HardwareId();
     protocol_->finder.usbHardwareIds = [id] { return std::vector<std::string>{id}; };

@@ -3,15 +3,13 @@
 #include "proto/controller_more.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
-
-#include <filesystem>
 
 #include "emulator/controller.h"
 #include "emulator/hid_backend.h"
@@ -30,11 +28,8 @@ TEST(ControllerMoreTextTest, LarchErrorBitNumbers) {
     std::uint8_t byte5;
     const char* text;
   } cases[] = {
-      {0x00, 0x00, ""},
-      {0x00, 0x01, ""},  // bit 0 of byte 5 is no error
-      {0x00, 0x83, "1 7 "},
-      {0x81, 0x00, "8 15 "},
-      {0xFF, 0xFE, "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 "},
+      {0x00, 0x00, ""},     {0x00, 0x01, ""},  // bit 0 of byte 5 is no error
+      {0x00, 0x83, "1 7 "}, {0x81, 0x00, "8 15 "}, {0xFF, 0xFE, "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 "},
       {0x02, 0x04, "2 9 "},
   };
   for (const auto& c : cases) {

@@ -4,7 +4,6 @@
 #include "proto/memory_exchange.h"
 
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <algorithm>
@@ -62,7 +61,9 @@ std::size_t Occurrences(const std::string& text, const std::string& what) {
 
 const std::string kPeekCommand = "\x01QPE\r";
 const std::string kPokeCommand = "\x01QPO\r";
-const std::string kOk = "\x01" "0\r";
+const std::string kOk =
+    "\x01"
+    "0\r";
 
 // A controller that answers each line of the host with the next piece of its script (the first
 // piece answers the command line itself), and keeps the host's lines.
@@ -152,7 +153,7 @@ TEST_F(MemoryExchangeTest, BytesRoundTripAndRequestCountsPerFamily) {
     std::size_t peeks;  // "QPE" requests of a 300-byte read
     const char* countLine;
   } cases[] = {
-      {"birch", type::kBirch, 2, "FF\r"},            // 255 and 45
+      {"birch", type::kBirch, 2, "FF\r"},                 // 255 and 45
       {"cedar-gen4", type::kCedarGen4, 1, "0000012C\r"},  // one request of 300, as 0000 012C
   };
   int port = 3;
@@ -320,7 +321,11 @@ TEST_F(MemoryExchangeTest, DataLinesFromTheController) {
       {"digits that are not hexadecimal", {"Peek\r0000: 01 0G 03 04\r" + kOk}, false, {}},
       {"lower-case digits", {"Peek\r0000: 01 0a 03 04\r" + kOk}, false, {}},
       {"a value cut by CR", {"Peek\r0000: 01 02 03 4\r" + kOk}, false, {}},
-      {"a refusal instead of the header and data", {"\x01" "1\r"}, false, {}},
+      {"a refusal instead of the header and data",
+       {"\x01"
+        "1\r"},
+       false,
+       {}},
       {"a long line without CR", {std::string(100000, '7')}, false, {}},
   };
   int port = 3;
@@ -354,7 +359,12 @@ TEST_F(MemoryExchangeTest, AWriteCountsOnlyWhenTheControllerTakesIt) {
     const char* name;
     std::string closing;
     bool ok;
-  } cases[] = {{"closed", kOk, true}, {"refused", "\x01" "1\r", false}, {"no closing line", "", false}};
+  } cases[] = {{"closed", kOk, true},
+               {"refused",
+                "\x01"
+                "1\r",
+                false},
+               {"no closing line", "", false}};
   int port = 3;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -442,8 +452,8 @@ class RecordingDriver : public SimulatedDriver {
     if ((code == driver::kEepromRead || code == driver::kEepromWrite) && input.size() >= driver::kMemoryHeaderSize) {
       std::vector<std::uint8_t> translated(input.begin(), input.end());
       const auto it = std::find(memory::kDriverCodes.begin(), memory::kDriverCodes.end(), input[0]);
-      translated[0] = it == memory::kDriverCodes.end() ? 0xFF
-                                                        : static_cast<std::uint8_t>(it - memory::kDriverCodes.begin());
+      translated[0] =
+          it == memory::kDriverCodes.end() ? 0xFF : static_cast<std::uint8_t>(it - memory::kDriverCodes.begin());
       {
         std::lock_guard lock(mutex_);
         requests.push_back({code, std::vector<std::uint8_t>(input.begin(), input.begin() + driver::kMemoryHeaderSize)});
@@ -468,9 +478,9 @@ class UsbMemoryTest : public ::testing::Test {
  protected:
   UsbMemoryTest() : drivers_(driverBackend_) {
     SetHidBackend(&hidBus_);
-    lockFolder_ = std::filesystem::temp_directory_path() /
-                  ("kx7-usb-memory-" + std::to_string(::getpid()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    lockFolder_ =
+        std::filesystem::temp_directory_path() / ("kx7-usb-memory-" + std::to_string(::getpid()) + "-" +
+                                                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(lockFolder_);
   }
   ~UsbMemoryTest() override {
@@ -485,7 +495,8 @@ class UsbMemoryTest : public ::testing::Test {
     if (frame_) return *frame_;
     CMainFrame::Environment environment;
     environment.settingsFolder = "/nonexistent-kx7-settings";
-    frame_ = std::make_unique<CMainFrame>(loop_, ui_, ports_, ParseStartupFlags({"-nosearch", "-noserial"}), environment);
+    frame_ =
+        std::make_unique<CMainFrame>(loop_, ui_, ports_, ParseStartupFlags({"-nosearch", "-noserial"}), environment);
     protocol_ = &InstallControllerProtocol(*frame_, LinkReaders::kPolled);
     protocol_->finder.usbHardwareIds = [this] { return hardwareIds_; };
     protocol_->usb->Hid().SetLockDirectory(lockFolder_.string());
