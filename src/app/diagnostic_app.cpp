@@ -8,6 +8,7 @@
 #include "frame/tools_launcher.h"
 #include "log/log_file.h"
 #include "proto/controller_protocol.h"
+#include "proto/restart_commands.h"
 
 namespace kx7 {
 
@@ -53,6 +54,9 @@ std::unique_ptr<CMainFrame> CDiagnosticApp::CreateMainFrame(MessageLoop& loop, U
   format.driverReport = [&usb](int request, bool on) { usb.DriverReport(request, on); };
   format.usbZCapable = [&usb] { return usb.ZCapable(); };
   terminal.driverRecord = [&usb](int recordType, bool on) { usb.DriverReport(recordType, on); };
+  RestartCommands& restart = *protocol.restart;
+  format.softReset = [&restart] { restart.SoftReset(); };
+  restart.setReportFormat = [&format](std::uint32_t id) { format.SetReportFormat(id); };
   frame->Create();
   return frame;
 }

@@ -194,7 +194,7 @@ LResult CMainFrame::OnMessage(MessageId message, WParam wParam, LParam lParam) {
       return 0;
     case msg::kRestartDone:
       if (closeRebootProgress) closeRebootProgress();
-      Post(msg::kConnect, 1, 0);
+      if (!restartAnswered || restartAnswered()) Post(msg::kConnect, 1, 0);
       return 0;
     case msg::kSendByte: {
       if (!sendByte) return 0;

@@ -152,6 +152,8 @@ class CMainFrame : public Window, public SerialPortHost {
   std::function<void(std::uint8_t)> sendByte;             // message 0x801B
   std::function<void(bool fullScreen)> openDrawWindow;    // message 0x8009
   std::function<void()> closeRebootProgress;              // message 0x8014
+  // Whether the restart ping of 0x8014 was answered (a time-out also ends it, without a search).
+  std::function<bool()> restartAnswered;
   std::function<void()> stopLogging;
   std::function<void()> openRobotDialog;
   std::function<void(const std::uint8_t*, std::size_t)> scannerInput;  // port 1

@@ -1,5 +1,7 @@
 #include "proto/controller_protocol.h"
 
+#include "proto/restart_commands.h"
+
 namespace kx7 {
 
 ControllerProtocol::ControllerProtocol(CMainFrame& frame)
@@ -13,6 +15,7 @@ ControllerProtocol& InstallControllerProtocol(CMainFrame& frame, LinkReaders rea
   ControllerProtocol& installed = frame.MakeSubsystem<ControllerProtocol>(frame);
   frame.protocol = &installed;
   installed.usb = &frame.MakeSubsystem<UsbLinks>(frame, installed, readers);
+  installed.restart = &frame.MakeSubsystem<RestartCommands>(frame, installed.channel, installed.usb);
   return installed;
 }
 

@@ -26,6 +26,8 @@ struct ControllerProtocol {
   TypeMenu typeMenu;
   // The driver and HID links, installed with the protocol.
   class UsbLinks* usb = nullptr;
+  // Resets, reboots and restores, installed with the protocol.
+  class RestartCommands* restart = nullptr;
 };
 
 // Makes the protocol for the frame and hands it to the frame, which keeps it as long as it lives.
