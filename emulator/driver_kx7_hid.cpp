@@ -16,16 +16,7 @@ namespace err = kx7::driver_error;
 
 Kx7HidDevice::Kx7HidDevice(std::shared_ptr<const Kx7ControllerList> list, std::uint16_t number,
                            std::shared_ptr<kx7::SimulatedHidDevice> controller)
-    : Kx7DriverDevice(std::move(list), number), controller_(std::move(controller)) {}
-
-kx7::DriverResult Kx7HidDevice::Read(std::size_t capacity, int) {
-  std::lock_guard lock(mutex_);
-  if (!answer_) return kx7::DriverResult::Ok();
-  std::vector<std::uint8_t> bytes = std::move(*answer_);
-  answer_.reset();
-  if (bytes.size() > capacity) bytes.resize(capacity);
-  return kx7::DriverResult::Ok(std::move(bytes));
-}
+    : Kx7RequestDevice(std::move(list), number), controller_(std::move(controller)) {}
 
 kx7::DriverWriteResult Kx7HidDevice::Write(std::span<const std::uint8_t> bytes) {
   const std::optional<UsbSetupRecord> setup = UsbSetupRecord::From(bytes);
@@ -38,30 +29,21 @@ kx7::DriverWriteResult Kx7HidDevice::Write(std::span<const std::uint8_t> bytes) 
     return kx7::DriverWriteResult::Failed(err::kInvalidParameter);
   const auto reportId = static_cast<std::uint8_t>(setup->value & 0xFF);
 
-  std::lock_guard lock(mutex_);
-  answer_.reset();
-  if (set) {
-    if (data.size() != setup->length || data[0] != reportId)
-      return kx7::DriverWriteResult::Failed(err::kInvalidParameter);
-    if (!controller_ || !controller_->OnSetFeature(kx7::HidReport(data.begin(), data.end())))
-      return kx7::DriverWriteResult::Failed(err::kGeneralFailure);
-    return kx7::DriverWriteResult::Ok(bytes.size());
-  }
-  if (!data.empty()) return kx7::DriverWriteResult::Failed(err::kInvalidParameter);
-  std::optional<kx7::HidReport> report = controller_ ? controller_->OnGetFeature(reportId, setup->length)
-                                                     : std::nullopt;
-  if (!report || report->empty() || (*report)[0] != reportId)
-    return kx7::DriverWriteResult::Failed(err::kGeneralFailure);
-  // A feature report always comes at its full length.
-  report->resize(setup->length, 0);
-  answer_ = std::move(*report);
-  return kx7::DriverWriteResult::Ok(bytes.size());
-}
-
-void Kx7HidDevice::HandleClosed(bool last) {
-  if (!last) return;
-  std::lock_guard lock(mutex_);
-  answer_.reset();
+  return Exchange(bytes.size(), get, [&] {
+    if (set) {
+      if (data.size() != setup->length || data[0] != reportId) return kx7::DriverResult::Failed(err::kInvalidParameter);
+      if (!controller_ || !controller_->OnSetFeature(kx7::HidReport(data.begin(), data.end())))
+        return kx7::DriverResult::Failed(err::kGeneralFailure);
+      return kx7::DriverResult::Ok();
+    }
+    if (!data.empty()) return kx7::DriverResult::Failed(err::kInvalidParameter);
+    std::optional<kx7::HidReport> report = controller_ ? controller_->OnGetFeature(reportId, setup->length)
+                                                       : std::nullopt;
+    if (!report || report->empty() || (*report)[0] != reportId) return kx7::DriverResult::Failed(err::kGeneralFailure);
+    // A feature report always comes at its full length.
+    report->resize(setup->length, 0);
+    return kx7::DriverResult::Ok(std::move(*report));
+  });
 }
 
 }  // namespace kx7::emu

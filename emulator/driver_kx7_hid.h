@@ -16,31 +16,22 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
-#include <optional>
 #include <span>
-#include <vector>
 
-#include "driver_kx7_device.h"
+#include "driver_kx7_request_device.h"
 #include "platform/hid_device.h"
 
 namespace kx7::emu {
 
-class Kx7HidDevice : public Kx7DriverDevice {
+class Kx7HidDevice : public Kx7RequestDevice {
  public:
   Kx7HidDevice(std::shared_ptr<const Kx7ControllerList> list, std::uint16_t number,
                std::shared_ptr<kx7::SimulatedHidDevice> controller);
 
-  kx7::DriverResult Read(std::size_t capacity, int timeoutMs) override;
   kx7::DriverWriteResult Write(std::span<const std::uint8_t> bytes) override;
-
- protected:
-  void HandleClosed(bool last) override;
 
  private:
   const std::shared_ptr<kx7::SimulatedHidDevice> controller_;
-  std::mutex mutex_;
-  std::optional<std::vector<std::uint8_t>> answer_;
 };
 
 }  // namespace kx7::emu
