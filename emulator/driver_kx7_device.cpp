@@ -27,7 +27,7 @@ bool Kx7DriverDevice::Taken() const {
 
 bool Kx7DriverDevice::OnOpen() {
   std::lock_guard lock(mutex_);
-  ++handles_;
+  handles_.Opened();
   return true;
 }
 
@@ -35,8 +35,7 @@ void Kx7DriverDevice::OnClose() {
   bool last = false;
   {
     std::lock_guard lock(mutex_);
-    if (handles_ > 0) --handles_;
-    last = handles_ == 0;
+    last = handles_.Closed();
     if (last) taken_ = false;
   }
   HandleClosed(last);

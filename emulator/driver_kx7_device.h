@@ -14,6 +14,7 @@
 #include <mutex>
 #include <span>
 
+#include "driver_handle_count.h"
 #include "driver_kx7_list.h"
 #include "platform/driver_device.h"
 
@@ -47,7 +48,7 @@ class Kx7DriverDevice : public kx7::SimulatedDriver {
   const std::shared_ptr<const Kx7ControllerList> list_;
   const std::uint16_t number_;
   mutable std::mutex mutex_;
-  int handles_ = 0;
+  DriverHandleCount handles_;
   bool taken_ = false;
 };
 

@@ -46,25 +46,19 @@ std::optional<std::string> RivetwareSerialDriver::Client() const {
 
 bool RivetwareSerialDriver::OnOpen() {
   std::lock_guard lock(mutex_);
-  ++handles_;
+  handles_.Opened();
   return true;
 }
 
 void RivetwareSerialDriver::OnClose() {
   {
     std::lock_guard lock(mutex_);
-    if (handles_ > 0 && --handles_ == 0) client_.reset();
+    if (handles_.Closed()) client_.reset();
   }
   endpoint_.Wake();
 }
 
 void RivetwareSerialDriver::OnRemoved() { endpoint_.Shutdown(); }
-
-kx7::DriverResult RivetwareSerialDriver::Read(std::size_t, int) { return DriverResult::Failed(err::kInvalidFunction); }
-
-kx7::DriverWriteResult RivetwareSerialDriver::Write(std::span<const std::uint8_t>) {
-  return kx7::DriverWriteResult::Failed(err::kInvalidFunction);
-}
 
 kx7::DriverResult RivetwareSerialDriver::Request(std::uint32_t code, std::span<const std::uint8_t> input,
                                                 std::size_t outputCapacity) {

@@ -25,6 +25,8 @@
 #include <span>
 #include <string>
 
+#include "driver_handle_count.h"
+#include "driver_rivetware_device.h"
 #include "driver_serial_endpoint.h"
 #include "emulated_device.h"
 #include "platform/driver_device.h"
@@ -38,7 +40,7 @@ struct RivetwareSerialOptions {
   int readWaitMs = -1;
 };
 
-class RivetwareSerialDriver : public kx7::SimulatedDriver {
+class RivetwareSerialDriver : public RivetwareDriverDevice {
  public:
   // `registry` (kept alive by the caller) holds the port's values under the subkey of `portIndex`.
   RivetwareSerialDriver(std::unique_ptr<EmulatedDevice> controller, kx7::RegistryStore& registry, int portIndex,
@@ -48,8 +50,6 @@ class RivetwareSerialDriver : public kx7::SimulatedDriver {
   void OnClose() override;
   void OnRemoved() override;
   kx7::DriverResult Request(std::uint32_t code, std::span<const std::uint8_t> input, std::size_t outputCapacity) override;
-  kx7::DriverResult Read(std::size_t capacity, int timeoutMs) override;
-  kx7::DriverWriteResult Write(std::span<const std::uint8_t> bytes) override;
 
   DriverSerialEndpoint& Endpoint() { return endpoint_; }
   std::uint32_t DriverBaud() const { return endpoint_.DriverBaud(); }
@@ -68,7 +68,7 @@ class RivetwareSerialDriver : public kx7::SimulatedDriver {
   DriverSerialEndpoint endpoint_;
   mutable std::mutex mutex_;
   std::optional<std::string> client_;
-  int handles_ = 0;
+  DriverHandleCount handles_;
 };
 
 }  // namespace kx7::emu

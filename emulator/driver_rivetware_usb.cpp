@@ -45,12 +45,6 @@ bool RivetwareUsbDriver::MouseEnabled() const {
   return mouseEnabled_;
 }
 
-kx7::DriverResult RivetwareUsbDriver::Read(std::size_t, int) { return DriverResult::Failed(err::kInvalidFunction); }
-
-kx7::DriverWriteResult RivetwareUsbDriver::Write(std::span<const std::uint8_t>) {
-  return kx7::DriverWriteResult::Failed(err::kInvalidFunction);
-}
-
 kx7::DriverResult RivetwareUsbDriver::Vendor(const UsbSetupRecord& setup, std::span<const std::uint8_t> data) {
   VendorResult result = controller_->Control(setup, data);
   if (!result.success) return DriverResult::Failed(result.error);

@@ -32,7 +32,7 @@
 #include <span>
 
 #include "birch_usb_controller.h"
-#include "platform/driver_device.h"
+#include "driver_rivetware_device.h"
 
 namespace kx7::emu {
 
@@ -40,14 +40,11 @@ struct RivetwareUsbOptions {
   bool newerDriver = true;  // IS_TOPAZ_DRIVER answers 100
 };
 
-class RivetwareUsbDriver : public kx7::SimulatedDriver {
+class RivetwareUsbDriver : public RivetwareDriverDevice {
  public:
   explicit RivetwareUsbDriver(std::shared_ptr<BirchUsbController> controller, RivetwareUsbOptions options = {});
 
   kx7::DriverResult Request(std::uint32_t code, std::span<const std::uint8_t> input, std::size_t outputCapacity) override;
-  // The RVUSB device is reached only through requests.
-  kx7::DriverResult Read(std::size_t capacity, int timeoutMs) override;
-  kx7::DriverWriteResult Write(std::span<const std::uint8_t> bytes) override;
 
   BirchUsbController& Controller() const { return *controller_; }
   // False after MOUSE_DISABLE until MOUSE_ENABLE.
