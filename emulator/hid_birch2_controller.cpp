@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "hid_report_bytes.h"
 #include "link/hid/hid_constants.h"
 
 namespace kx7::emu {
@@ -53,16 +54,6 @@ int BlockOfCode(std::uint8_t code) {
   }
 }
 
-void PutWord(kx7::HidReport& report, std::size_t at, std::uint32_t value) {
-  report[at] = static_cast<std::uint8_t>(value & 0xFF);
-  report[at + 1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
-}
-
-void PutLong(kx7::HidReport& report, std::size_t at, std::uint32_t value) {
-  PutWord(report, at, value & 0xFFFF);
-  PutWord(report, at + 2, value >> 16);
-}
-
 // The stray values of a clean sensor: Q and I of UL, UR, LL, LR.
 constexpr std::int32_t kStrays[8] = {1210, -815, 1187, -790, 1233, -802, 1175, -826};
 
@@ -86,31 +77,18 @@ Birch2HidController::Birch2HidController(const HidFamily& family, HidControllerO
   }
 }
 
-std::uint8_t Birch2HidController::StreamMode() const {
-  std::lock_guard<std::mutex> guard(Mutex());
-  return stream_;
-}
-bool Birch2HidController::Pen() const {
-  std::lock_guard<std::mutex> guard(Mutex());
-  return pen_;
-}
-bool Birch2HidController::Finger() const {
-  std::lock_guard<std::mutex> guard(Mutex());
-  return finger_;
-}
+std::uint8_t Birch2HidController::StreamMode() const { return Locked(stream_); }
+bool Birch2HidController::Pen() const { return Locked(pen_); }
+bool Birch2HidController::Finger() const { return Locked(finger_); }
 
 std::optional<std::vector<std::uint8_t>> Birch2HidController::StoredBlock(int number) const {
   std::lock_guard<std::mutex> guard(Mutex());
-  const std::vector<std::uint8_t>* block = Parameters().Block(number);
-  if (block == nullptr) return std::nullopt;
-  return *block;
+  return KeptBlock(number);
 }
 
 std::optional<std::vector<std::uint8_t>> Birch2HidController::HostBlockLocked(int number) const {
-  const std::vector<std::uint8_t>* block = Parameters().Block(number);
-  if (block == nullptr) return std::nullopt;
-  std::vector<std::uint8_t> host = *block;
-  if (number == 2) SwapPairs(host, host.size());
+  std::optional<std::vector<std::uint8_t>> host = KeptBlock(number);
+  if (host && number == 2) SwapPairs(*host, host->size());
   return host;
 }
 
@@ -152,38 +130,21 @@ bool Birch2HidController::Command(const kx7::HidReport& report) {
     case b2::kCalibrate:
       return CalibrateCommand(report[2]);
     case b2::kReset: {
-      HidRestartKind kind;
-      switch (report[2]) {
-        case hid::reset::kSoft:
-          kind = HidRestartKind::kSoftReset;
-          break;
-        case hid::reset::kHard:
-          kind = HidRestartKind::kHardReset;
-          break;
-        case hid::reset::kRebootRom:
-          kind = HidRestartKind::kRebootRom;
-          break;
-        case hid::reset::kRebootRam:
-          kind = HidRestartKind::kRebootRam;
-          break;
-        case hid::reset::kRebootEep:
-          kind = HidRestartKind::kRebootEep;
-          break;
-        default:
-          return false;
-      }
+      // The alternate reboot is the generic controllers' only.
+      const std::optional<HidRestartKind> kind = HidResetKind(report[2]);
+      if (!kind || *kind == HidRestartKind::kRebootAlt) return false;
       // The firmware starts again with its streams off.
       stream_ = 0;
       selection_.reset();
       StopCalibration();
-      RecordRestart(kind);
+      RecordRestart(*kind);
       return true;
     }
     case b2::kRestoreDefaults:
       Parameters().RestoreBlocks();
       return true;
     case b2::kCommand20:
-      command20Word_ = static_cast<std::uint16_t>(report[4] | (report[5] << 8));
+      command20Word_ = ReportWord(report, 4);
       settings_[report[2]] = report[3];
       return true;
     case b2::kCommand21:
@@ -193,7 +154,7 @@ bool Birch2HidController::Command(const kx7::HidReport& report) {
       return true;
     case b2::kSetParamIndex: {
       const std::uint8_t code = report[2];
-      const std::size_t address = static_cast<std::size_t>(report[4] | (report[5] << 8));
+      const std::size_t address = ReportWord(report, 4);
       const std::size_t length = report[6];
       if (!ValidArea(code, address, length)) return false;
       selection_ = Selection{code, address, length};
@@ -224,11 +185,10 @@ bool Birch2HidController::Command(const kx7::HidReport& report) {
 
 bool Birch2HidController::SetParam(const kx7::HidReport& report) {
   const std::uint8_t code = report[2];
-  const std::size_t address = static_cast<std::size_t>(report[4] | (report[5] << 8));
+  const std::size_t address = ReportWord(report, 4);
   const std::size_t length = report[6];
   if (!ValidArea(code, address, length) || length > report.size() - hid::kDataOffset) return false;
-  const auto data = report.begin() + static_cast<std::ptrdiff_t>(hid::kDataOffset);
-  std::vector<std::uint8_t> bytes(data, data + static_cast<std::ptrdiff_t>(length));
+  std::vector<std::uint8_t> bytes = ReportData(report, length);
   const int block = BlockOfCode(code);
   if (block == 0) {
     std::copy(bytes.begin(), bytes.end(), Memory(code).begin() + static_cast<std::ptrdiff_t>(address));
@@ -264,8 +224,7 @@ std::optional<kx7::HidReport> Birch2HidController::HandleGet(std::uint8_t report
       r[6] = static_cast<std::uint8_t>(selection_->length);
       const int block = BlockOfCode(selection_->code);
       const std::vector<std::uint8_t>& source = block != 0 ? *Parameters().Block(block) : Memory(selection_->code);
-      std::copy_n(source.begin() + static_cast<std::ptrdiff_t>(selection_->address), selection_->length,
-                  r.begin() + static_cast<std::ptrdiff_t>(hid::kDataOffset));
+      PutData(r, source, selection_->address, selection_->length);
       return r;
     }
     case hid::answer::kBirch2Status:
@@ -296,13 +255,7 @@ std::optional<kx7::HidReport> Birch2HidController::HandleGet(std::uint8_t report
 kx7::HidReport Birch2HidController::Identity() const {
   kx7::HidReport r(hid::kBirch2IdentityLength, 0);
   r[0] = hid::answer::kBirch2Identity;
-  r[1] = static_cast<std::uint8_t>(family_.typeLetters[0]);
-  r[2] = static_cast<std::uint8_t>(family_.typeLetters[1]);
-  r[3] = family_.versionMajor;
-  r[4] = family_.versionMinor;
-  r[5] = family_.flags;
-  PutWord(r, 6, family_.partNumber);
-  PutWord(r, 8, family_.maxParamWrite);
+  PutRecordHead(r);
   PutLong(r, 18, family_.cdePartNumber);
   if (family_.revC) {
     r[22] = kRevCMarker;

@@ -2,6 +2,10 @@
 
 #include <chrono>
 #include <cstdio>
+#include <tuple>
+
+#include "hid_report_bytes.h"
+#include "link/hid/hid_constants.h"
 
 namespace kx7::emu {
 
@@ -54,6 +58,25 @@ HidFamily Apply(const HidFamily& base, const HidControllerOptions& options) {
 
 }  // namespace
 
+std::optional<HidRestartKind> HidResetKind(std::uint8_t kind) {
+  switch (kind) {
+    case hid::reset::kSoft:
+      return HidRestartKind::kSoftReset;
+    case hid::reset::kHard:
+      return HidRestartKind::kHardReset;
+    case hid::reset::kRebootRom:
+      return HidRestartKind::kRebootRom;
+    case hid::reset::kRebootRam:
+      return HidRestartKind::kRebootRam;
+    case hid::reset::kRebootEep:
+      return HidRestartKind::kRebootEep;
+    case hid::reset::kRebootAlt:
+      return HidRestartKind::kRebootAlt;
+    default:
+      return std::nullopt;
+  }
+}
+
 EmulatedHidController::EmulatedHidController(const HidFamily& family, HidControllerOptions options)
     : family_(Apply(family, options)),
       options_(std::move(options)),
@@ -98,18 +121,16 @@ std::vector<kx7::HidDeviceInfo> EmulatedHidController::Entries(const std::string
   std::vector<kx7::HidDeviceInfo> entries;
   if (HasSeveralCollections(family_.vendor, family_.product)) {
     // The touch screen and the mouse the system reads come first, as the descriptor lists them.
-    kx7::HidDeviceInfo digitizer = controller;
-    digitizer.usagePage = kUsagePageDigitizer;
-    digitizer.usage = kUsageTouchScreen;
-    digitizer.inputReportLength = kDigitizerInput;
-    digitizer.featureReportLength = 0;
-    entries.push_back(digitizer);
-    kx7::HidDeviceInfo mouse = controller;
-    mouse.usagePage = kUsagePageDesktop;
-    mouse.usage = kUsageMouse;
-    mouse.inputReportLength = kMouseInput;
-    mouse.featureReportLength = 0;
-    entries.push_back(mouse);
+    // Both are input-only collections beside the controller's.
+    for (const auto& [usagePage, usage, input] : {std::tuple{kUsagePageDigitizer, kUsageTouchScreen, kDigitizerInput},
+                                                  std::tuple{kUsagePageDesktop, kUsageMouse, kMouseInput}}) {
+      kx7::HidDeviceInfo entry = controller;
+      entry.usagePage = usagePage;
+      entry.usage = usage;
+      entry.inputReportLength = input;
+      entry.featureReportLength = 0;
+      entries.push_back(entry);
+    }
   }
   entries.push_back(controller);
   // The second interface looks like a controller collection on its own; only its number tells.
@@ -213,6 +234,22 @@ std::optional<std::vector<std::uint8_t>> EmulatedHidController::HostBlock(int nu
 }
 
 std::uint64_t EmulatedHidController::Now() const { return options_.clock(); }
+
+void EmulatedHidController::PutRecordHead(kx7::HidReport& record) const {
+  record[1] = static_cast<std::uint8_t>(family_.typeLetters[0]);
+  record[2] = static_cast<std::uint8_t>(family_.typeLetters[1]);
+  record[3] = family_.versionMajor;
+  record[4] = family_.versionMinor;
+  record[5] = family_.flags;
+  PutWord(record, 6, family_.partNumber);
+  PutWord(record, 8, family_.maxParamWrite);
+}
+
+std::optional<std::vector<std::uint8_t>> EmulatedHidController::KeptBlock(int number) const {
+  const std::vector<std::uint8_t>* block = parameters_.Block(number);
+  if (block == nullptr) return std::nullopt;
+  return *block;
+}
 
 void EmulatedHidController::RecordRestart(HidRestartKind kind) {
   const HidRestart restart{kind, Now()};

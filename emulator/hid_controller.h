@@ -66,6 +66,9 @@ enum class HidRestartKind {
   kModeSwitch,
 };
 
+// The restart that a RESET command's kind byte asks for; nothing for a kind no controller knows.
+std::optional<HidRestartKind> HidResetKind(std::uint8_t kind);
+
 struct HidRestart {
   HidRestartKind kind = HidRestartKind::kSoftReset;
   std::uint64_t atMs = 0;
@@ -130,6 +133,17 @@ class EmulatedHidController : public kx7::SimulatedHidDevice {
   void StopCalibration();
 
   std::mutex& Mutex() const { return mutex_; }
+  // A copy of a field, taken under the lock.
+  template <typename T>
+  T Locked(const T& field) const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return field;
+  }
+  // Bytes 1 to 9 of the identity record: the type letters, the version, the flags, the part
+  // number and the largest parameter write.
+  void PutRecordHead(kx7::HidReport& record) const;
+  // The block as the controller keeps it; nothing for a block it does not have.
+  std::optional<std::vector<std::uint8_t>> KeptBlock(int number) const;
   std::uint64_t Now() const;
   void RecordRestart(HidRestartKind kind);
   // The touching contacts at the current time (none while the hand keeps off), followed by one

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "hid_report_bytes.h"
 #include "link/hid/hid_constants.h"
 
 namespace kx7::emu {
@@ -35,15 +36,6 @@ constexpr std::uint8_t kMultiContactReport = 16;
 constexpr std::uint8_t kPassThroughCountAt = 7;
 constexpr std::size_t kIdLetterAt = 10;  // Block1's status letter; the others follow below
 
-std::uint16_t Word(const kx7::HidReport& report, std::size_t at) {
-  return static_cast<std::uint16_t>(report[at] | (report[at + 1] << 8));
-}
-
-void PutWord(kx7::HidReport& report, std::size_t at, std::uint32_t value) {
-  report[at] = static_cast<std::uint8_t>(value & 0xFF);
-  report[at + 1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
-}
-
 bool IsBigBlock(int block) { return block == 8 || (block >= 81 && block <= 83); }
 
 }  // namespace
@@ -69,34 +61,13 @@ bool GenericHidController::IsLarch() const {
 }
 bool GenericHidController::IsMaple() const { return family_.kind == HidFamilyKind::kMaple; }
 
-std::uint8_t GenericHidController::AsyncMode() const {
-  std::lock_guard<std::mutex> guard(Mutex());
-  return asyncMode_;
-}
-bool GenericHidController::InPassThrough() const {
-  std::lock_guard<std::mutex> guard(Mutex());
-  return passThrough_ != 0;
-}
-char GenericHidController::PassThroughTarget() const {
-  std::lock_guard<std::mutex> guard(Mutex());
-  return passThrough_;
-}
-bool GenericHidController::MultiContactMode() const {
-  std::lock_guard<std::mutex> guard(Mutex());
-  return multiContact_;
-}
-std::uint8_t GenericHidController::PointerMode() const {
-  std::lock_guard<std::mutex> guard(Mutex());
-  return pointerMode_;
-}
-std::uint8_t GenericHidController::PenFinger() const {
-  std::lock_guard<std::mutex> guard(Mutex());
-  return penFinger_;
-}
-std::vector<std::uint8_t> GenericHidController::Calibrations() const {
-  std::lock_guard<std::mutex> guard(Mutex());
-  return calibrations_;
-}
+std::uint8_t GenericHidController::AsyncMode() const { return Locked(asyncMode_); }
+bool GenericHidController::InPassThrough() const { return Locked(passThrough_) != 0; }
+char GenericHidController::PassThroughTarget() const { return Locked(passThrough_); }
+bool GenericHidController::MultiContactMode() const { return Locked(multiContact_); }
+std::uint8_t GenericHidController::PointerMode() const { return Locked(pointerMode_); }
+std::uint8_t GenericHidController::PenFinger() const { return Locked(penFinger_); }
+std::vector<std::uint8_t> GenericHidController::Calibrations() const { return Locked(calibrations_); }
 
 bool GenericHidController::IsPoll(std::uint8_t reportId) const {
   if (reportId == hid::kPassThroughReport) return true;
@@ -177,7 +148,7 @@ bool GenericHidController::Command(const kx7::HidReport& report) {
 bool GenericHidController::SetParamIndex(const kx7::HidReport& report) {
   const int block = report[4];
   const std::size_t index = report[5];
-  const std::size_t length = Word(report, 6);
+  const std::size_t length = ReportWord(report, 6);
   const std::vector<std::uint8_t>* bytes = Parameters().Block(block);
   if (bytes == nullptr || length == 0) return false;
   if (IsBigBlock(block)) {
@@ -222,54 +193,31 @@ void GenericHidController::LeavePassThrough() {
 }
 
 bool GenericHidController::Restart(std::uint8_t kind) {
-  HidRestartKind restart;
-  switch (kind) {
-    case hid::reset::kSoft:
-      restart = HidRestartKind::kSoftReset;
-      break;
-    case hid::reset::kHard:
-      restart = HidRestartKind::kHardReset;
-      break;
-    case hid::reset::kRebootRom:
-      restart = HidRestartKind::kRebootRom;
-      break;
-    case hid::reset::kRebootRam:
-      restart = HidRestartKind::kRebootRam;
-      break;
-    case hid::reset::kRebootEep:
-      restart = HidRestartKind::kRebootEep;
-      break;
-    case hid::reset::kRebootAlt:
-      restart = HidRestartKind::kRebootAlt;
-      break;
-    default:
-      return false;
-  }
+  const std::optional<HidRestartKind> restart = HidResetKind(kind);
+  if (!restart) return false;
   LeavePassThrough();
   asyncMode_ = kPowerOnAsyncMode;
   selection_.reset();
   writing_ = false;
   StopCalibration();
-  RecordRestart(restart);
+  RecordRestart(*restart);
   return true;
 }
 
 bool GenericHidController::SetParam(const kx7::HidReport& report) {
   const int block = report[4];
-  const std::size_t length = Word(report, 6);
+  const std::size_t length = ReportWord(report, 6);
   const std::vector<std::uint8_t>* current = Parameters().Block(block);
   if (current == nullptr || IsBigBlock(block)) return false;
   if (length != current->size() || length > hid::kParamDataMax || length > report.size() - hid::kDataOffset)
     return false;
-  const auto data = report.begin() + static_cast<std::ptrdiff_t>(hid::kDataOffset);
-  return StoreWrite(block, std::vector<std::uint8_t>(data, data + static_cast<std::ptrdiff_t>(length)));
+  return StoreWrite(block, ReportData(report, length));
 }
 
 bool GenericHidController::SetBigBlock(const kx7::HidReport& report) {
   constexpr int kBlock8 = 8;
-  if (Word(report, 6) != hid::kBigBlockData || !Parameters().HasBlock(kBlock8)) return false;
-  const auto data = report.begin() + static_cast<std::ptrdiff_t>(hid::kDataOffset);
-  return StoreWrite(kBlock8, std::vector<std::uint8_t>(data, data + static_cast<std::ptrdiff_t>(hid::kBigBlockData)));
+  if (ReportWord(report, 6) != hid::kBigBlockData || !Parameters().HasBlock(kBlock8)) return false;
+  return StoreWrite(kBlock8, ReportData(report, hid::kBigBlockData));
 }
 
 bool GenericHidController::StoreWrite(int block, const std::vector<std::uint8_t>& bytes) {
@@ -322,9 +270,7 @@ std::optional<kx7::HidReport> GenericHidController::HandleGet(std::uint8_t repor
       report[0] = reportId;
       report[4] = static_cast<std::uint8_t>(selection_->block);
       PutWord(report, 6, static_cast<std::uint32_t>(selection_->length));
-      const std::vector<std::uint8_t>& block = *Parameters().Block(selection_->block);
-      std::copy_n(block.begin() + static_cast<std::ptrdiff_t>(selection_->offset), selection_->length,
-                  report.begin() + static_cast<std::ptrdiff_t>(hid::kDataOffset));
+      PutData(report, *Parameters().Block(selection_->block), selection_->offset, selection_->length);
       return report;
     }
     case hid::answer::kBigBlock: {
@@ -364,13 +310,7 @@ char GenericHidController::BlockLetter(int block) const {
 kx7::HidReport GenericHidController::ControllerId() const {
   kx7::HidReport r(family_.longIdRecord ? hid::kLarchControllerIdLength : hid::kControllerIdLength, 0);
   r[0] = hid::answer::kControllerId;
-  r[1] = static_cast<std::uint8_t>(family_.typeLetters[0]);
-  r[2] = static_cast<std::uint8_t>(family_.typeLetters[1]);
-  r[3] = family_.versionMajor;
-  r[4] = family_.versionMinor;
-  r[5] = family_.flags;
-  PutWord(r, 6, family_.partNumber);
-  PutWord(r, 8, family_.maxParamWrite);
+  PutRecordHead(r);
   r[kIdLetterAt] = static_cast<std::uint8_t>(BlockLetter(1));
   // Byte 11 is Block2's letter, and Block7's on the controllers that keep none of its own.
   r[11] = static_cast<std::uint8_t>(BlockLetter(2));
@@ -468,9 +408,7 @@ std::optional<kx7::HidReport> GenericHidController::TouchReport(std::uint8_t rep
 }
 
 std::optional<std::vector<std::uint8_t>> GenericHidController::HostBlockLocked(int number) const {
-  const std::vector<std::uint8_t>* block = Parameters().Block(number);
-  if (block == nullptr) return std::nullopt;
-  return *block;
+  return KeptBlock(number);
 }
 
 }  // namespace kx7::emu

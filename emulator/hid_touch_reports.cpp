@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "hid_report_bytes.h"
+
 namespace kx7::emu {
 
 namespace {
@@ -39,11 +41,6 @@ MultiLayout MultiOf(HidTouchLayout layout) {
     default:
       return {10, 6, 4, 61, false};
   }
-}
-
-void PutWord(kx7::HidReport& report, std::size_t at, std::uint32_t value) {
-  report[at] = static_cast<std::uint8_t>(value & 0xFF);
-  report[at + 1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
 }
 
 }  // namespace
