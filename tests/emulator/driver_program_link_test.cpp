@@ -3,37 +3,28 @@
 // sides were written apart, so a disagreement in a request or record shows here.
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
-#include <unistd.h>
 
 #include "emulator/driver_emulation.h"
 #include "link/driver/driver_link.h"
-#include "link/driver/fake_drivers.h"
+#include "link/driver/driver_link_fixture.h"
 #include "proto/controller_info_window.h"
 #include "proto/driver_identification.h"
-#include "proto/protocol_fixture.h"
 
 namespace kx7::testing {
 namespace {
 
-class ProgramLinkTest : public ProtocolTest {
+class ProgramLinkTest : public DriverLinkFixture {
  protected:
-  ProgramLinkTest()
-      : registryPath_(std::filesystem::temp_directory_path() /
-                      ("kx7-emudrv-" + std::to_string(::getpid()) + "-" +
-                       ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt")),
-        registry_(registryPath_) {}
+  ProgramLinkTest() : DriverLinkFixture("kx7-emudrv-") {}
 
   DriverLink& Link() {
     if (!link_) {
-      CMainFrame& frame = Frame();
-      frame.terminalEcho = &echo_;
-      link_ = std::make_unique<DriverLink>(frame, registry_, DriverLink::Readers::kPolled);
-      frame.closeUsbLink = [this](int kind) { link_->Close(kind); };
-      listener_ = std::make_unique<ListenerWindow>(loop_);
-      frame.SetListener(slot::kDraw, listener_->Id());
+      MakeLink(DriverLink::Readers::kPolled);
+      Listen();
     }
     return *link_;
   }
@@ -49,32 +40,18 @@ class ProgramLinkTest : public ProtocolTest {
     Link().PassThroughSend(reinterpret_cast<const std::uint8_t*>(framed.data()), framed.size());
   }
 
-  void TearDown() override {
-    loop_.SetIdleWork({});
-    link_.reset();
-    listener_.reset();
-    ProtocolTest::TearDown();
-    std::error_code ignored;
-    std::filesystem::remove(registryPath_, ignored);
-  }
-
   std::function<std::uint64_t()> Clock() {
     return [this] { return loop_.Now(); };
   }
-
-  SimulatedDriverBackend backend_;
-  ScopedDriverBackend scope_{backend_};
-  std::filesystem::path registryPath_;
-  RegistryStore registry_;
-  EchoRecorder echo_;
-  std::unique_ptr<ListenerWindow> listener_;
-  std::unique_ptr<DriverLink> link_;
+  // The emulated drivers of a Birch USB controller, on the loop's clock.
+  std::optional<emu::InstalledDrivers> InstallBirchUsb(emu::DriverEmulationOptions options = {}) {
+    options.clockMs = Clock();
+    return emu::InstallDriverEmulation("birch-usb", backend_, &registry_, options);
+  }
 };
 
 TEST_F(ProgramLinkTest, RivetwareUsbOpensAndPassThroughIsAnswered) {
-  emu::DriverEmulationOptions options;
-  options.clockMs = Clock();
-  const auto drivers = emu::InstallDriverEmulation("birch-usb", backend_, &registry_, options);
+  const auto drivers = InstallBirchUsb();
   ASSERT_TRUE(drivers);
   ASSERT_TRUE(Link().OpenRivetwareUsb()) << echo_.text;
   EXPECT_EQ(Frame().LinkKind, link::kRivetwareUsb);
@@ -99,9 +76,7 @@ TEST_F(ProgramLinkTest, RivetwareUsbOpensAndPassThroughIsAnswered) {
 }
 
 TEST_F(ProgramLinkTest, KxUsbDirectConnectAndPassThroughIsAnswered) {
-  emu::DriverEmulationOptions options;
-  options.clockMs = Clock();
-  const auto drivers = emu::InstallDriverEmulation("birch-usb", backend_, &registry_, options);
+  const auto drivers = InstallBirchUsb();
   ASSERT_TRUE(drivers);
   ASSERT_TRUE(Link().ConnectBirchUsbDirect()) << echo_.text;
   EXPECT_EQ(Frame().LinkKind, link::kKxUsb);
@@ -170,9 +145,8 @@ class ProgramIdentificationTest : public ProgramLinkTest, public ::testing::With
 TEST_P(ProgramIdentificationTest, BirchUsbIsIdentifiedThroughTheDriver) {
   const bool fromKx7List = GetParam();
   emu::DriverEmulationOptions options;
-  options.clockMs = Clock();
   options.birchUsb.haptic = true;
-  ASSERT_TRUE(emu::InstallDriverEmulation("birch-usb", backend_, &registry_, options));
+  ASSERT_TRUE(InstallBirchUsb(options));
   DriverIdentification identification(Frame(), Channel(), Protocol().info, Link());
   loop_.SetIdleWork([this] { return link_->PollOnce(); });
   ASSERT_TRUE(identification.ConnectBirchUsb(32865, fromKx7List)) << ui_.Report() << echo_.text;

@@ -1,12 +1,9 @@
 #include "link/driver/driver_link.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
-
+#include "link/driver/driver_link_fixture.h"
 #include "link/driver/fake_drivers.h"
-#include "proto/protocol_fixture.h"
 
 namespace kx7::testing {
 namespace {
@@ -78,55 +75,23 @@ Bytes ListRecord(std::initializer_list<std::uint16_t> numbers) {
   return record;
 }
 
-class DriverLinkTest : public ProtocolTest {
+class DriverLinkTest : public DriverLinkFixture {
  protected:
-  DriverLinkTest()
-      : registryPath_(std::filesystem::temp_directory_path() /
-                      ("kx7-drvlink-" + std::to_string(::getpid()) + "-" +
-                       ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt")),
-        registry_(registryPath_) {}
+  DriverLinkTest() : DriverLinkFixture("kx7-drvlink-") {}
 
   DriverLink& Link(DriverLink::Readers readers = DriverLink::Readers::kPolled) {
-    if (!link_) {
-      CMainFrame& frame = Frame();
-      frame.terminalEcho = &echo_;
-      frame.SetListener(slot::kTerminal, kNoWindow + 1000);
-      link_ = std::make_unique<DriverLink>(frame, registry_, readers);
-      frame.closeUsbLink = [this](int kind) { link_->Close(kind); };
-    }
-    return *link_;
+    if (!link_) Frame().SetListener(slot::kTerminal, kNoWindow + 1000);
+    return MakeLink(readers);
   }
   // The polled reader runs whenever the loop waits.
   void RunReader() {
     loop_.SetIdleWork([this] { return link_->PollOnce(); });
-  }
-  ListenerWindow& Listen() {
-    listener_ = std::make_unique<ListenerWindow>(loop_);
-    Frame().SetListener(slot::kDraw, listener_->Id());
-    return *listener_;
   }
   std::string Log() {
     std::string text = echo_.text;
     echo_.text.clear();
     return text;
   }
-
-  void TearDown() override {
-    loop_.SetIdleWork({});
-    link_.reset();
-    listener_.reset();
-    ProtocolTest::TearDown();
-    std::error_code ignored;
-    std::filesystem::remove(registryPath_, ignored);
-  }
-
-  SimulatedDriverBackend backend_;
-  ScopedDriverBackend scope_{backend_};
-  std::filesystem::path registryPath_;
-  RegistryStore registry_;
-  EchoRecorder echo_;
-  std::unique_ptr<ListenerWindow> listener_;
-  std::unique_ptr<DriverLink> link_;
 };
 
 // --- Link 257 -----------------------------------------------------------------------------------
