@@ -117,14 +117,7 @@ TEST_F(Kx7ListTest, TakingAndGivingBack) {
 TEST_F(Kx7ListTest, BadRequestsFailWithTheirReason) {
   kx7::DriverDevice device;
   ASSERT_TRUE(device.Open(kx7::Kx7DriverDeviceName(1)));
-  struct Case {
-    const char* what;
-    std::uint32_t code;
-    std::vector<std::uint8_t> input;
-    std::size_t room;
-    std::uint32_t error;
-  };
-  const std::vector<Case> cases{
+  const std::vector<FailingRequest> cases{
       {"list without its input", dc::kListControllers, {}, dc::kListRecordSize, err::kInvalidParameter},
       {"list without room", dc::kListControllers, U32(0), dc::kListRecordSize - 1, err::kInsufficientBuffer},
       {"record without a number", dc::kControllerRecord, {1, 0}, dc::kKx7RecordSize, err::kInvalidParameter},
@@ -136,11 +129,7 @@ TEST_F(Kx7ListTest, BadRequestsFailWithTheirReason) {
       {"a Rivetware request", dc::kWhoAreYou, {}, dc::kWhoAreYouSize, err::kInvalidFunction},
       {"GET_VERSION as a request", dc::kGetVersion, {}, dc::kVersionRecordSize, err::kInvalidFunction},
   };
-  for (const Case& c : cases) {
-    const DriverResult result = device.Request(c.code, c.input, c.room);
-    EXPECT_FALSE(result.success) << c.what;
-    EXPECT_EQ(result.error, c.error) << c.what;
-  }
+  ExpectFailures(device, cases);
   EXPECT_FALSE(devices[0]->Taken());
 }
 

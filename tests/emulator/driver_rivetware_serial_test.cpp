@@ -106,14 +106,7 @@ TEST_F(RivetwareSerialTest, PortWithoutBaudrateTalksAtTheDefaultSpeed) {
 TEST_F(RivetwareSerialTest, BadRequestsFailWithTheirReason) {
   Install(9600);
   ASSERT_TRUE(device.Open(kx7::RivetwareDriverDeviceName(0)));
-  struct Case {
-    const char* what;
-    std::uint32_t code;
-    std::vector<std::uint8_t> input;
-    std::size_t room;
-    std::uint32_t error;
-  };
-  const std::vector<Case> cases{
+  const std::vector<FailingRequest> cases{
       {"read before registering", dc::kReadBytes, {}, dc::kMaxReadBytes, err::kGeneralFailure},
       {"write before registering", dc::kWriteBytes, Bytes("Z"), 0, err::kGeneralFailure},
       {"unregister without a client", dc::kUnregisterClient, {}, 0, err::kGeneralFailure},
@@ -125,11 +118,7 @@ TEST_F(RivetwareSerialTest, BadRequestsFailWithTheirReason) {
       {"a USB request", dc::kGetVersion, {}, dc::kVersionRecordSize, err::kInvalidFunction},
       {"a KX7 request", dc::kListControllers, U32(0), dc::kListRecordSize, err::kInvalidFunction},
   };
-  for (const Case& c : cases) {
-    const DriverResult result = Call(c.code, c.input, c.room);
-    EXPECT_FALSE(result.success) << c.what;
-    EXPECT_EQ(result.error, c.error) << c.what;
-  }
+  ExpectFailures(device, cases);
   ASSERT_TRUE(Call(dc::kRegisterClient, ClientName()).success);
   EXPECT_EQ(Call(dc::kWriteBytes, {}).error, err::kInvalidParameter) << "an empty write";
   EXPECT_EQ(Call(dc::kReadBytes, {}, 0).error, err::kInsufficientBuffer) << "a read without room";

@@ -268,18 +268,11 @@ TEST_F(RivetwareUsbTest, RestartsAreRecordedAndAnnounced) {
 }
 
 TEST_F(RivetwareUsbTest, BadRequestsFailWithTheirReason) {
-  struct Case {
-    const char* what;
-    std::uint32_t code;
-    std::vector<std::uint8_t> input;
-    std::size_t room;
-    std::uint32_t error;
-  };
   std::vector<std::uint8_t> shortWrite = SixBytes(1, 0, 30);
   shortWrite.resize(20);
   std::vector<std::uint8_t> shortPoke = SixBytes(0, 0, 4);
   shortPoke.push_back(1);
-  const std::vector<Case> cases{
+  const std::vector<FailingRequest> cases{
       {"block read without its record", dc::kReadControllerNovram, {1, 0, 0, 0}, 120, err::kInvalidParameter},
       {"block read of nothing", dc::kReadControllerNovram, SixBytes(1, 0, 0), 120, err::kInvalidParameter},
       {"block read past the output", dc::kReadControllerNovram, SixBytes(1, 0, 121), 200, err::kInvalidParameter},
@@ -309,11 +302,7 @@ TEST_F(RivetwareUsbTest, BadRequestsFailWithTheirReason) {
       {"firmware download", dc::kDownloadEeprom, std::vector<std::uint8_t>(6, 0), 0, err::kInvalidFunction},
       {"a serial Rivetware request", dc::kCheck, {}, 20, err::kInvalidFunction},
   };
-  for (const Case& c : cases) {
-    const DriverResult result = Call(c.code, c.input, c.room);
-    EXPECT_FALSE(result.success) << c.what;
-    EXPECT_EQ(result.error, c.error) << c.what;
-  }
+  ExpectFailures(device, cases);
   EXPECT_EQ(device.Read(64, 0).error, err::kInvalidFunction) << "the device is no file";
   EXPECT_EQ(controller->Restarts().size(), 0u);
 }

@@ -2,6 +2,8 @@
 // the request inputs the program builds.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -69,6 +71,24 @@ inline std::vector<std::uint8_t> SixBytes(std::uint16_t first, std::uint16_t sec
   return {static_cast<std::uint8_t>(first),  static_cast<std::uint8_t>(first >> 8),
           static_cast<std::uint8_t>(second), static_cast<std::uint8_t>(second >> 8),
           static_cast<std::uint8_t>(third),  static_cast<std::uint8_t>(third >> 8)};
+}
+
+// A request that must fail, and the reason it must fail with.
+struct FailingRequest {
+  const char* what;
+  std::uint32_t code;
+  std::vector<std::uint8_t> input;
+  std::size_t room;
+  std::uint32_t error;
+};
+
+// Each request, made on the open `device`, fails with its reason.
+inline void ExpectFailures(kx7::DriverDevice& device, const std::vector<FailingRequest>& cases) {
+  for (const FailingRequest& c : cases) {
+    const kx7::DriverResult result = device.Request(c.code, c.input, c.room);
+    EXPECT_FALSE(result.success) << c.what;
+    EXPECT_EQ(result.error, c.error) << c.what;
+  }
 }
 
 }  // namespace kx7::emu::testing
