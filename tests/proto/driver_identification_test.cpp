@@ -260,6 +260,23 @@ class KxUsbBirch {
   std::string command;
 };
 
+// A haptic Birch USB controller whose second processor answers UV with the serial number
+// 12345678, GF with 1, and UT and OS with `ut` and `os`.
+KxUsbBirch HapticBirch(const std::string& ut, const std::string& os) {
+  UsbController controller;
+  controller.haptic = true;
+  KxUsbBirch birch(controller);
+  birch.replies["\x01UV\r"] =
+      "\x01"
+      "12345678\r";
+  birch.replies["\x01UT\r"] = ut;
+  birch.replies["\x01OS\r"] = os;
+  birch.replies["\x01GF\r"] =
+      "\x01"
+      "1\r";
+  return birch;
+}
+
 class Kx7DriverIdentificationTest : public DriverIdentificationTest {
  protected:
   // Device 1 lists controller 3; device 3 is the controller.
@@ -277,21 +294,11 @@ class Kx7DriverIdentificationTest : public DriverIdentificationTest {
 };
 
 TEST_F(Kx7DriverIdentificationTest, AHapticBirchUsbFromTheKx7ListIsAskedThroughPassThrough) {
-  UsbController controller;
-  controller.haptic = true;
-  KxUsbBirch birch(controller);
-  birch.replies["\x01UV\r"] =
+  KxUsbBirch birch = HapticBirch(
       "\x01"
-      "12345678\r";
-  birch.replies["\x01UT\r"] =
+      "B2000008\r",
       "\x01"
-      "B2000008\r";
-  birch.replies["\x01OS\r"] =
-      "\x01"
-      "00\r";
-  birch.replies["\x01GF\r"] =
-      "\x01"
-      "1\r";
+      "00\r");
   Install(birch);
   ASSERT_EQ(Frame().ControllerType, 32865u) << "the list's type name";
   ASSERT_TRUE(Identification().ConnectBirchUsb(Frame().ControllerType, true)) << ui_.Report();
@@ -310,17 +317,7 @@ TEST_F(Kx7DriverIdentificationTest, AHapticBirchUsbFromTheKx7ListIsAskedThroughP
 }
 
 TEST_F(Kx7DriverIdentificationTest, ABirchUsbWhoseSecondProcessorSaysMfIsTheRom) {
-  UsbController controller;
-  controller.haptic = true;
-  KxUsbBirch birch(controller);
-  birch.replies["\x01UV\r"] =
-      "\x01"
-      "12345678\r";
-  birch.replies["\x01UT\r"] = "\x01MF000000\r";
-  birch.replies["\x01OS\r"] = std::string("\x01\x01\x02\r", 4);
-  birch.replies["\x01GF\r"] =
-      "\x01"
-      "1\r";
+  KxUsbBirch birch = HapticBirch("\x01MF000000\r", std::string("\x01\x01\x02\r", 4));
   Install(birch);
   ASSERT_TRUE(Identification().ConnectBirchUsb(32865, true));
   EXPECT_EQ(Frame().ControllerType, 32866u);
