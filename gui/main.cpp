@@ -32,6 +32,7 @@
 #include "main_window.h"
 #include "port_settings_dialog.h"
 #include "qt_message_loop.h"
+#include "restart_views.h"
 #include "qt_ui_host.h"
 #include "tach_view.h"
 #include "terminal_view.h"
@@ -99,6 +100,7 @@ int main(int argc, char** argv) {
   kx7::QtUiHost ui;
   kx7::RegisterPortSettingsDialog();
   kx7::RegisterControllerInfoView();
+  kx7::RegisterRestartViews();
   kx7::RegisterCommandLineHelpDialog();
   kx7::RegisterLogViews();
   kx7::RegisterTerminalView();

@@ -383,7 +383,10 @@ void CMainFrame::CloseDrawAndScopeWindows() {
 
 int CMainFrame::CloseLink() {
   touchInputMode = false;
-  if (LinkKind == link::kClosed) return 0;
+  if (LinkKind == link::kClosed) {
+    passThrough = false;
+    return 0;
+  }
   CloseDrawAndScopeWindows();
   if (passThrough && exitPassThrough) exitPassThrough();
   passThrough = false;
@@ -468,6 +471,8 @@ void CMainFrame::OnDeviceChange(WParam event, const DeviceChange* change) {
       if (closeUsbLink) closeUsbLink(LinkKind);
       if (resetTerminalDecoder) resetTerminalDecoder();
       LinkKind = link::kClosed;
+      passThrough = false;
+      touchInputMode = false;
       ControllerType = kTypeGeneric;
       ControllerFeatures = 0;
       SetStatusText(pane::kLink, text::kPortClosed);

@@ -162,7 +162,8 @@ bool HidIdentification::IdentifyGeneric() {
   }
   if (rowan) {
     PassThroughSteps(info_.LineText(ControllerInfoWindow::kOi));
-    if (Cancelled()) return false;
+    // The waits of the questions let the user cancel, and let an unplugging close the link.
+    if (Cancelled() || !link_.IsOpen()) return false;
   }
   if (r[5] & hid::id_flag::kWot) typeText_ += "WOT ";
   Finish(ErrorWords(frame_.ControllerType, frame_.ControllerFeatures, s[1]));

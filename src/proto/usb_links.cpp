@@ -223,7 +223,7 @@ bool UsbLinks::ConnectByType(std::uint32_t type, std::uint16_t product, bool fro
     if (entry == nullptr) return false;
     frame_.ControllerType = type;
     frame_.ControllerFeatures = 0;
-    if (!hid_.OpenHidByIds(entry->vendor, product)) {
+    if (!hid_.OpenTouchInput(entry->vendor, product)) {
       frame_.ControllerType = kTypeGeneric;
       return false;
     }
@@ -280,7 +280,8 @@ bool UsbLinks::ConnectHid(std::uint32_t type, std::uint16_t product, bool fromKx
     return false;
   }
   frame_.SetTimer(timer::kHidPoll, kHidPollMs);
-  if (!hidIdentification_.Identify()) {
+  // A controller pulled out while it was being asked has not been found.
+  if (!hidIdentification_.Identify() || !hid_.IsOpen()) {
     if (protocol_.info.Cancelled() || frame_.closing) {
       frame_.CloseLink();
       return false;
@@ -309,12 +310,7 @@ bool UsbLinks::PollOnce() {
 
 bool UsbLinks::DevicePresent() {
   const int link = frame_.LinkKind;
-  if (link == link::kHid) {
-    if (!hid_.DevicePresent()) return false;
-    for (const HidDeviceInfo& info : DefaultHidBackend().Enumerate(hid_.Vendor(), hid_.Product()))
-      if (info.path == hid_.Path()) return true;
-    return false;
-  }
+  if (link == link::kHid) return hid_.DevicePresent();
   if (link == link::kKxHid) return hid_.DevicePresent() && driver_.DeviceOpen();
   return driver_.DeviceOpen();
 }

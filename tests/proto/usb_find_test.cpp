@@ -240,6 +240,7 @@ TEST_F(UsbFindTest, PlugInSearchesAndUnplugClosesTheLink) {
   EXPECT_EQ(Frame().ControllerType, type::kMaple);
   EXPECT_NE(echo_.text.find("Controller Plugged\r"), std::string::npos) << echo_.text;
 
+  Frame().passThrough = true;  // left on by a tool: the next link must not inherit it
   emu::RemoveFromBackend(hidBus_, "/dev/hidraw-a");
   DeviceChange removal = arrival;
   removal.kind = DeviceChange::Kind::kRemoveComplete;
@@ -249,6 +250,7 @@ TEST_F(UsbFindTest, PlugInSearchesAndUnplugClosesTheLink) {
   EXPECT_EQ(Frame().ControllerType, type::kGeneric);
   EXPECT_NE(echo_.text.find("Controller Removed\r"), std::string::npos) << echo_.text;
   EXPECT_FALSE(protocol_->usb->Hid().IsOpen());
+  EXPECT_FALSE(Frame().passThrough);
 }
 
 // An unknown device plugged in starts nothing; a removal that leaves our controller there keeps

@@ -109,6 +109,22 @@ bool HidLink::OpenHidByIds(std::uint16_t vendor, std::uint16_t product) {
   return false;
 }
 
+bool HidLink::OpenTouchInput(std::uint16_t vendor, std::uint16_t product) {
+  CloseHid();
+  for (const HidDeviceInfo& info : Backend().Enumerate(vendor, 0)) {
+    if (info.vendor != vendor || (product != 0 && info.product != product)) continue;
+    if (IsSkippedHidInterface(info)) continue;
+    // The system reads its touches; the link only asks the device what it is.
+    const bool thread = readerThread_;
+    readerThread_ = false;
+    const bool opened = OpenInfo(info, -1);
+    readerThread_ = thread;
+    if (opened) run_ = false;
+    return opened;
+  }
+  return false;
+}
+
 bool HidLink::OpenHidByIndex(int index) {
   CloseHid();
   if (index < 0 || index >= static_cast<int>(candidates_.size())) return false;
@@ -169,11 +185,11 @@ bool HidLink::Attach(std::unique_ptr<HidHandle> handle, int linkKind) {
 }
 
 void HidLink::CloseHid() {
+  // The reader may wait for the request mutex: give it back before waiting for the reader.
+  run_ = false;
+  stop_.Set();
+  ReleaseRequestMutex();
   StopReader();
-  if (kept_) {
-    kept_ = false;
-    requestMutex_.unlock();
-  }
   if (handle_) handle_->Close();
   handle_.reset();
   lock_.Unlock();
@@ -191,7 +207,13 @@ void HidLink::CloseHid() {
 
 bool HidLink::IsOpen() const { return handle_ != nullptr; }
 
-bool HidLink::DevicePresent() const { return handle_ != nullptr && handle_->IsOpen() && !vanished_.load(); }
+bool HidLink::DevicePresent() const {
+  if (handle_ == nullptr || !handle_->IsOpen() || vanished_.load()) return false;
+  if (path_.empty()) return true;  // through the KX7 driver: the handle knows
+  for (const HidDeviceInfo& info : Backend().Enumerate(vendor_, product_))
+    if (info.path == path_) return true;
+  return false;
+}
 
 // --- Requests --------------------------------------------------------------------------------
 
@@ -213,18 +235,21 @@ void HidLink::ReleaseRequestMutex() {
 }
 
 bool HidLink::HidSetFeature(const HidReport& report, std::uint32_t flags) {
-  if (!handle_ || report.empty()) return false;
-  RefreshReaderState();
-  const std::uint32_t type = frame_.ControllerType;
-  if (!TakeRequestMutex(hid::kRequestMutexWaitMs)) return false;
-  const bool log = (flags & hid::flag::kNoLog) == 0;
-  if (log) Log(hid::CommandLogText(type, report));
-  const bool sent = handle_->SetFeature(report);
-  if (log && hid::CommandLogName(type, report)) Log(hid::SendResultText(sent, handle_->LastError()));
-  if (sent && (flags & hid::flag::kPassThroughOn)) frame_.passThrough = true;
-  if (flags & hid::flag::kPassThroughOff) frame_.passThrough = false;
-  passThrough_ = frame_.passThrough;
-  EndRequest(flags);
+  bool sent = false;
+  if (handle_ && !report.empty()) {
+    RefreshReaderState();
+    const std::uint32_t type = frame_.ControllerType;
+    if (TakeRequestMutex(hid::kRequestMutexWaitMs)) {
+      const bool log = (flags & hid::flag::kNoLog) == 0;
+      if (log) Log(hid::CommandLogText(type, report));
+      sent = handle_->SetFeature(report);
+      if (log && hid::CommandLogName(type, report)) Log(hid::SendResultText(sent, handle_->LastError()));
+      if (sent && (flags & hid::flag::kPassThroughOn)) frame_.passThrough = true;
+      if (flags & hid::flag::kPassThroughOff) frame_.passThrough = false;
+      passThrough_ = frame_.passThrough;
+      EndRequest(flags);
+    }
+  }
   if (flags & hid::flag::kClosesLink) {
     // The controller restarts: whatever it answered, the link is gone.
     ReleaseRequestMutex();
@@ -316,8 +341,9 @@ bool HidLink::HidWriteBlock(int block, const std::vector<std::uint8_t>& data) {
   } else if (block == 9 || block == 10) {
     report = hid::SetParam(static_cast<std::uint8_t>(block), hid::Bytes(data.data(), 1));
   } else {
-    const std::optional<std::size_t> length = hid::HidBlockLength(type, block);
-    const std::size_t n = std::min(data.size(), length.value_or(data.size()));
+    // The caller's block goes whole (a Larch block 6 is 26 or 64 bytes by model); SET_PARAM takes
+    // at most 64.
+    const std::size_t n = std::min(data.size(), hid::kParamDataMax);
     report = hid::SetParam(static_cast<std::uint8_t>(block), hid::Bytes(data.data(), n));
   }
   if (report.empty()) return false;
@@ -338,11 +364,11 @@ bool HidLink::PollWriteStatus() {
   for (int poll = 0; poll < hid::kWriteStatusPolls; ++poll) {
     frame_.Loop().Sleep(hid::kWriteStatusPollMs);
     const auto status = HidGetFeature(hid::answer::kStatus, hid::kStatusLength, hid::flag::kKeepMutex);
+    if (!DevicePresent()) return false;
     if (!status || status->size() < 3) continue;
     const std::uint8_t state = (*status)[2];
     if (state == hid::kStateDone) return true;
     if (state == hid::kStateRefused) return false;
-    if (!DevicePresent()) return false;
   }
   return false;
 }
@@ -352,8 +378,9 @@ bool HidLink::PollWriteStatus() {
 bool HidLink::SetAsyncMode(std::uint8_t mode, std::uint32_t flags) {
   const HidReport report = hid::AsyncEnable(frame_.ControllerType, mode);
   if (report.empty()) return false;
+  if (!HidSetFeature(report, flags)) return false;
   raw_ = mode == 4 || mode == 12;
-  return HidSetFeature(report, flags);
+  return true;
 }
 
 bool HidLink::SetBirch2Stream(std::uint8_t mode, std::uint8_t subMode) {
@@ -397,6 +424,7 @@ std::optional<std::string> HidLink::HidSerialNumber() {
     ReleaseRequestMutex();
   }
   if (!serial) Log(hid::text::kGetSerialNumberFailed);
+  if (serial && serial->size() > kMaxSerialText) serial->resize(kMaxSerialText);
   return serial;
 }
 
@@ -483,6 +511,10 @@ bool HidLink::ReaderPass(bool onLoop) {
   if (out.bytes.empty()) return false;
   // A raw report the same as the last one adds nothing to the hex dump or the packet listeners;
   // polling would otherwise repeat it a thousand times a second.
+  if (state.hexDump != lastRawWasHexDump_) {
+    lastRaw_.clear();
+    lastRawWasHexDump_ = state.hexDump;
+  }
   if (state.hexDump || out.kind == DeliveryKind::kPacket) {
     if (*report == lastRaw_) return false;
     lastRaw_ = *report;

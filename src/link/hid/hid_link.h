@@ -54,6 +54,9 @@ class HidLink {
   const std::vector<HidCandidate>& Candidates() const { return candidates_; }
   bool OpenHidByIds(std::uint16_t vendor, std::uint16_t product);
   bool OpenHidByIndex(int index);  // into Candidates()
+  // A touch device of the system's touch input (any product of the vendor when `product` is 0):
+  // opened for its identity only, without the reader.
+  bool OpenTouchInput(std::uint16_t vendor, std::uint16_t product);
   // Link 262: the reports go as USB class requests on the KX7 device through `transport`.
   bool OpenHidThroughKx7(std::uint32_t type, std::unique_ptr<HidHandle> transport);
   void CloseHid();
@@ -61,7 +64,7 @@ class HidLink {
   std::uint16_t Vendor() const { return vendor_; }
   std::uint16_t Product() const { return product_; }
   const std::string& Path() const { return path_; }
-  // False once the open device has gone away.
+  // False once the open device has gone away (or is no longer listed on the bus).
   bool DevicePresent() const;
 
   // --- Requests --------------------------------------------------------------------------
@@ -98,6 +101,7 @@ class HidLink {
 
   static constexpr std::size_t kMaxCandidates = 32;
   static constexpr std::size_t kMaxAnswer = 1024;
+  static constexpr std::size_t kMaxSerialText = 500;
 
  private:
   bool OpenInfo(const HidDeviceInfo& info, int index);
@@ -137,6 +141,7 @@ class HidLink {
   Event stop_;
   std::atomic<bool> vanished_{false};
   HidReport lastRaw_;  // the reader's last raw delivery
+  bool lastRawWasHexDump_ = false;
 
   // The reader's copy of the frame's state.
   std::atomic<std::uint32_t> type_{0};

@@ -77,27 +77,29 @@ std::array<std::uint8_t, touch::kTabletPacketBytes> TabletPacket(bool touching, 
 PollChoice Birch2Fallback() { return {touch::kBirch2StreamFallback, touch::kBirch2FallbackLength}; }
 
 PollChoice ChoosePollReport(const ReaderState& state) {
-  if (state.type == type::kBirch2Hid) {
-    if (state.passThrough) return {kPassThroughReport, kPassThroughLength};
-    if (state.birch2Stream) return {touch::kBirch2StreamReport, touch::kBirch2StreamLength};
-    return Birch2Fallback();
-  }
-  if (state.passThrough || state.birch2Stream || state.raw) return {kPassThroughReport, kPassThroughLength};
-  if (state.kxHid) {
-    const std::size_t length = IsResistiveUsb(state.type) ? touch::kKxHidResistiveLength : touch::kMultiContactLength;
-    return {touch::kTouchReport, length};
-  }
-  if (state.type == type::kLarchUsb) {
-    if (state.features & feature::kLarchSensor2) return {touch::kLarchReport20000, touch::kMultiContactLength};
-    if (state.features & feature::kLarchSensor0) return {touch::kLarchReport40000, touch::kMultiContactLength};
-    if (state.features & feature::kLarchSensor3) return {touch::kLarchReport400000, touch::kMultiContactLength};
-    return {touch::kLarchReportDefault, touch::kMultiContactLength};
-  }
-  if (state.type == type::kLarchUsb0500) return {touch::kTouchReport, touch::kMultiContactLength};
-  if ((state.type == type::kRowanUsbGen3 || state.type == type::kRowanGen4) &&
-      (state.features & feature::kMultiContact) != 0 && state.multiTouchMode == 2)
-    return {touch::kMultiContactReport, touch::kMultiContactLength};
-  return {touch::kTouchReport, state.inputReportLength};
+  PollChoice choice = [&]() -> PollChoice {
+    if (state.type == type::kBirch2Hid) {
+      if (state.passThrough) return {kPassThroughReport, kPassThroughLength};
+      if (state.birch2Stream) return {touch::kBirch2StreamReport, touch::kBirch2StreamLength};
+      return Birch2Fallback();
+    }
+    if (state.passThrough || state.birch2Stream || state.raw) return {kPassThroughReport, kPassThroughLength};
+    if (state.type == type::kLarchUsb) {
+      if (state.features & feature::kLarchSensor2) return {touch::kLarchReport20000, touch::kMultiContactLength};
+      if (state.features & feature::kLarchSensor0) return {touch::kLarchReport40000, touch::kMultiContactLength};
+      if (state.features & feature::kLarchSensor3) return {touch::kLarchReport400000, touch::kMultiContactLength};
+      return {touch::kLarchReportDefault, touch::kMultiContactLength};
+    }
+    if (state.type == type::kLarchUsb0500) return {touch::kTouchReport, touch::kMultiContactLength};
+    if ((state.type == type::kRowanUsbGen3 || state.type == type::kRowanGen4) &&
+        (state.features & feature::kMultiContact) != 0 && state.multiTouchMode == 2)
+      return {touch::kMultiContactReport, touch::kMultiContactLength};
+    return {touch::kTouchReport, state.inputReportLength};
+  }();
+  // Through the KX7 driver only the length differs: 8 for the resistive types, 64 for the others.
+  if (state.kxHid && choice.id != kPassThroughReport && state.type != type::kBirch2Hid)
+    choice.length = IsResistiveUsb(state.type) ? touch::kKxHidResistiveLength : touch::kMultiContactLength;
+  return choice;
 }
 
 bool ShowsContact(std::uint32_t features, std::span<const std::uint8_t> report) {

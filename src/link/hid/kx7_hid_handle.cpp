@@ -18,7 +18,9 @@ driver::UsbSetup Kx7HidHandle::SendSetup(std::uint8_t reportId, std::size_t leng
 
 void Kx7HidHandle::Fail(std::uint32_t error) {
   lastError_ = DriverErrorText(error);
-  if (error == driver_error::kDeviceNotConnected || error == driver_error::kInvalidHandle) open_ = false;
+  if (error == driver_error::kDeviceNotConnected || error == driver_error::kInvalidHandle ||
+      error == driver_error::kFileNotFound)
+    open_ = false;
 }
 
 bool Kx7HidHandle::SetFeature(const HidReport& report) {

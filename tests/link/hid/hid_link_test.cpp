@@ -366,6 +366,17 @@ TEST_F(HidLinkTest, Birch2WriteSwapsTheReportsCopyOnly) {
   EXPECT_EQ(sent[9], 1);
 }
 
+// A block goes as the caller has it: a Larch block 6 is 64 bytes on the model with code 4.
+TEST_F(HidLinkTest, AWriteCarriesTheWholeBlock) {
+  auto device = OpenFake(type::kLarchUsb, 0x0502);
+  device->statusSequence = {3};
+  ASSERT_TRUE(link_->HidWriteBlock(6, Counting(64)));
+  const HidReport& sent = device->sent[device->sent.size() - 1];
+  ASSERT_EQ(sent.size(), hid::kParamLength);
+  EXPECT_EQ(sent[6] | (sent[7] << 8), 64);
+  EXPECT_EQ(sent[71], 64);
+}
+
 struct StatusCase {
   const char* name;
   std::vector<std::uint8_t> states;

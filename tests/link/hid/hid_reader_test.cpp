@@ -60,6 +60,11 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceCase{"Larch0500", With(Of(type::kLarchUsb0500), [](ReaderState& s) { s.inputReportLength = 9; }), {7, 64}},
         ChoiceCase{"KxHidResistive", With(Of(type::kResistive5WireUsb), [](ReaderState& s) { s.kxHid = true; }), {7, 8}},
         ChoiceCase{"KxHidOther", With(Of(type::kMaple), [](ReaderState& s) { s.kxHid = true; }), {7, 64}},
+        // Through the KX7 driver only the length changes, never the report.
+        ChoiceCase{"KxHidLarch", With(Of(type::kLarchUsb, feature::kLarchSensor2), [](ReaderState& s) { s.kxHid = true; }),
+                   {118, 64}},
+        ChoiceCase{"KxHidPassThrough",
+                   With(Of(type::kResistive4WireUsb), [](ReaderState& s) { s.kxHid = s.passThrough = true; }), {9, 64}},
         ChoiceCase{"Birch2Idle", Of(type::kBirch2Hid), {3, 17}},
         ChoiceCase{"Birch2Stream", With(Of(type::kBirch2Hid), [](ReaderState& s) { s.birch2Stream = true; }), {5, 35}}),
     [](const auto& info) { return std::string(info.param.name); });
