@@ -8,9 +8,21 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 
 namespace kx7 {
 namespace {
+
+// The watchers that hear the emulated devices of this process.
+std::mutex& ListeningMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+std::set<DeviceWatcher*>& Listening() {
+  static std::set<DeviceWatcher*> watchers;
+  return watchers;
+}
 
 std::uint16_t HexProperty(udev_device* device, const char* name) {
   // Interface and hidraw nodes carry the ids on their USB device parent.
@@ -25,8 +37,22 @@ std::uint16_t HexProperty(udev_device* device, const char* name) {
 
 DeviceWatcher::~DeviceWatcher() { Stop(); }
 
+void DeviceWatcher::Announce(const DeviceChange& change) {
+  std::lock_guard<std::mutex> guard(ListeningMutex());
+  for (DeviceWatcher* watcher : Listening()) watcher->Inject(change);
+}
+
 bool DeviceWatcher::Start(std::function<void()> notify) {
   if (thread_.joinable()) return true;
+  {
+    // Emulated devices are heard even where the system has no udev to watch.
+    std::lock_guard<std::mutex> guard(mutex_);
+    notify_ = notify;
+  }
+  {
+    std::lock_guard<std::mutex> guard(ListeningMutex());
+    Listening().insert(this);
+  }
   udev* context = udev_new();
   if (context == nullptr) return false;
   udev_monitor* monitor = udev_monitor_new_from_netlink(context, "udev");
@@ -48,12 +74,19 @@ bool DeviceWatcher::Start(std::function<void()> notify) {
     udev_unref(context);
     return false;
   }
-  notify_ = std::move(notify);
   thread_ = std::thread([this, monitor] { Run(monitor); });
   return true;
 }
 
 void DeviceWatcher::Stop() {
+  {
+    std::lock_guard<std::mutex> guard(ListeningMutex());
+    Listening().erase(this);
+  }
+  {
+    std::lock_guard<std::mutex> guard(mutex_);
+    notify_ = nullptr;
+  }
   if (!thread_.joinable()) return;
   const std::uint64_t one = 1;
   if (write(stopFd_, &one, sizeof one) < 0) {
@@ -111,11 +144,13 @@ void DeviceWatcher::Run(void* monitorPointer) {
 }
 
 void DeviceWatcher::Inject(const DeviceChange& change) {
+  std::function<void()> notify;
   {
     std::lock_guard<std::mutex> guard(mutex_);
     events_.push_back(change);
+    notify = notify_;
   }
-  if (notify_) notify_();
+  if (notify) notify();
 }
 
 std::vector<DeviceChange> DeviceWatcher::TakeEvents() {

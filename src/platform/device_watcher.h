@@ -29,7 +29,8 @@ class DeviceWatcher {
   ~DeviceWatcher();
 
   // Starts watching; `notify` is called on the watcher's thread after events were queued.
-  // Returns false when the monitor cannot be created (no udev, as in some containers).
+  // Returns false when the monitor cannot be created (no udev, as in some containers); the
+  // emulated devices' announcements still come then.
   bool Start(std::function<void()> notify);
   void Stop();
   bool Running() const { return thread_.joinable(); }
@@ -38,6 +39,9 @@ class DeviceWatcher {
 
   // Tests and the emulator feed events the same way the monitor does.
   void Inject(const DeviceChange& change);
+  // An emulated device of this process was plugged in or pulled out: every started watcher hears
+  // it (also one that found no udev to watch). Thread-safe.
+  static void Announce(const DeviceChange& change);
 
  private:
   void Run(void* monitor);
