@@ -1,5 +1,7 @@
 #include "proto/controller_protocol.h"
 
+#include "proto/controller_more.h"
+#include "proto/memory_exchange.h"
 #include "proto/restart_commands.h"
 
 namespace kx7 {
@@ -16,6 +18,10 @@ ControllerProtocol& InstallControllerProtocol(CMainFrame& frame, LinkReaders rea
   frame.protocol = &installed;
   installed.usb = &frame.MakeSubsystem<UsbLinks>(frame, installed, readers);
   installed.restart = &frame.MakeSubsystem<RestartCommands>(frame, installed.channel, installed.usb);
+  MemoryExchange& memory = frame.MakeSubsystem<MemoryExchange>(frame, installed.channel, installed.usb);
+  installed.memory = &memory;
+  // "More..." of the Controller Info window reads the extended status or the status words.
+  installed.info.onMore = [&frame, &installed, &memory] { RunControllerMore(frame, installed.info, memory, installed.usb); };
   return installed;
 }
 

@@ -28,6 +28,8 @@ struct ControllerProtocol {
   class UsbLinks* usb = nullptr;
   // Resets, reboots and restores, installed with the protocol.
   class RestartCommands* restart = nullptr;
+  // Reading and writing the controller's memories.
+  class MemoryExchange* memory = nullptr;
 };
 
 // Makes the protocol for the frame and hands it to the frame, which keeps it as long as it lives.
