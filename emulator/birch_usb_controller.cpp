@@ -9,12 +9,16 @@
 #include "family_profile.h"
 #include "link/driver/driver_constants.h"
 #include "platform/driver_device.h"
+#include "proto/proto_constants.h"
 
 namespace kx7::emu {
 namespace {
 
 namespace de = driver_emulation;
 namespace dc = kx7::driver;
+
+// The program reads block 6 as memory 6 through EEPROM_READ.
+constexpr int kBlockSixMemory = 6;
 
 // A stalled request: the controller does not have it or refuses its values.
 VendorResult Stall() { return VendorResult::Failed(kx7::driver_error::kGeneralFailure); }
@@ -120,6 +124,29 @@ void BirchUsbController::SetRestartCallback(std::function<void(BirchUsbRestart)>
 std::vector<BirchUsbRestart> BirchUsbController::Restarts() const {
   std::lock_guard lock(mutex_);
   return restarts_;
+}
+
+bool BirchUsbController::FixedCode() const {
+  std::lock_guard lock(mutex_);
+  return fixedCode_;
+}
+
+std::string BirchUsbController::TypeLetters() const {
+  std::lock_guard lock(mutex_);
+  return Letters();
+}
+
+const std::string& BirchUsbController::Letters() const {
+  return fixedCode_ ? options_.fixedCodeLetters : options_.typeLetters;
+}
+
+std::optional<int> BirchUsbController::MemoryOf(int selector) {
+  const auto& codes = kx7::memory::kDriverCodes;
+  for (std::size_t memory = 0; memory < codes.size(); ++memory)
+    if (codes[memory] == selector) return static_cast<int>(memory);
+  // Block 6 through EEPROM_READ: its plain number, which no code uses.
+  if (selector == kBlockSixMemory) return kBlockSixMemory;
+  return std::nullopt;
 }
 
 BirchUsbController::State BirchUsbController::Snapshot() const {
@@ -245,6 +272,8 @@ VendorResult BirchUsbController::Out(const UsbSetupRecord& setup, std::span<cons
       target_ = nullptr;
       state_.passThroughTarget = 0;
       stream_.clear();
+      if (setup.value == de::kRebootRom) fixedCode_ = true;
+      if (setup.value == de::kRebootRam || setup.value == de::kRebootEeprom) fixedCode_ = false;
       return VendorResult::Ok();
     case dc::kVendorRestore: {
       if (setup.value == 0) {
@@ -342,11 +371,12 @@ VendorResult BirchUsbController::ReadSelected(const UsbSetupRecord& setup) {
     answer.insert(answer.end(), block->begin(), block->begin() + static_cast<std::ptrdiff_t>(count));
     return VendorResult::Ok(std::move(answer));
   }
-  if (count > dc::kMaxMemoryCount || !memories_.Exists(selector)) return Stall();
-  const bool words = memories_.Words(selector);
+  const std::optional<int> memory = MemoryOf(selector);
+  if (count > dc::kMaxMemoryCount || !memory || !memories_.Exists(*memory)) return Stall();
+  const bool words = memories_.Words(*memory);
   const std::uint32_t cells = words ? static_cast<std::uint32_t>((count + 1) / 2) : static_cast<std::uint32_t>(count);
   std::vector<std::uint16_t> values;
-  if (!memories_.Read(selector, setup.value, cells, values)) return Stall();
+  if (!memories_.Read(*memory, setup.value, cells, values)) return Stall();
   for (const std::uint16_t value : values) {
     if (words) answer.push_back(static_cast<std::uint8_t>(value >> 8));
     answer.push_back(static_cast<std::uint8_t>(value & 0xFF));
@@ -366,16 +396,17 @@ VendorResult BirchUsbController::WriteSelected(const UsbSetupRecord& setup, std:
     blocks_.SetBlock(selector, block);
     return VendorResult::Ok();
   }
-  if (data.size() > dc::kMaxMemoryCount || !memories_.Exists(selector)) return Stall();
+  const std::optional<int> memory = MemoryOf(selector);
+  if (data.size() > dc::kMaxMemoryCount || !memory || !memories_.Exists(*memory)) return Stall();
   std::vector<std::uint16_t> values;
-  if (memories_.Words(selector)) {
+  if (memories_.Words(*memory)) {
     if (data.size() % 2 != 0) return Stall();
     for (std::size_t i = 0; i < data.size(); i += 2)
       values.push_back(static_cast<std::uint16_t>((data[i] << 8) | data[i + 1]));
   } else {
     values.assign(data.begin(), data.end());
   }
-  if (!memories_.Write(selector, setup.value, values)) return Stall();
+  if (!memories_.Write(*memory, setup.value, values)) return Stall();
   return VendorResult::Ok();
 }
 
@@ -386,8 +417,8 @@ std::vector<std::uint8_t> BirchUsbController::VersionAnswer() const {
   PutLittleWord(answer, de::kVersionNumbers + 4, options_.driverVersion[0]);
   PutLittleWord(answer, de::kVersionNumbers + 6, options_.driverVersion[1]);
   // The second letter first: the record keeps the two letters as one little-endian word.
-  answer[de::kVersionLetters] = static_cast<std::uint8_t>(Letter(options_.typeLetters, 1));
-  answer[de::kVersionLetters + 1] = static_cast<std::uint8_t>(Letter(options_.typeLetters, 0));
+  answer[de::kVersionLetters] = static_cast<std::uint8_t>(Letter(Letters(), 1));
+  answer[de::kVersionLetters + 1] = static_cast<std::uint8_t>(Letter(Letters(), 0));
   answer[de::kVersionResistiveFlag] = 0;
   PutLittleWord(answer, de::kVersionMaxWrite, dc::kBirchUsbMaxParamWrite);
   for (int block = 1; block <= de::kVersionStatusBlocks; ++block)
@@ -398,8 +429,8 @@ std::vector<std::uint8_t> BirchUsbController::VersionAnswer() const {
 
 std::vector<std::uint8_t> BirchUsbController::MVersionAnswer() const {
   std::vector<std::uint8_t> answer(de::kMVersionAnswerSize, 0);
-  answer[dc::kMVersionLetters] = static_cast<std::uint8_t>(Letter(options_.typeLetters, 0));
-  answer[dc::kMVersionLetters + 1] = static_cast<std::uint8_t>(Letter(options_.typeLetters, 1));
+  answer[dc::kMVersionLetters] = static_cast<std::uint8_t>(Letter(Letters(), 0));
+  answer[dc::kMVersionLetters + 1] = static_cast<std::uint8_t>(Letter(Letters(), 1));
   answer[dc::kMVersionFirmware] = options_.firmwareVersion[0];
   answer[dc::kMVersionFirmware + 1] = options_.firmwareVersion[1];
   answer[dc::kMVersionFlags] = options_.versionFlags;

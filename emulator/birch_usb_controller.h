@@ -29,10 +29,16 @@
 //   0xC0 0x10 101/102/3        the two texts (256 bytes, zero-filled), the calibration record
 //
 // A request the controller does not have, or whose values it does not take, is stalled: it fails
-// with the system's code for a failed device request. Because a block read with area v and a
-// memory read at address v look alike, a read whose value is the area of the selected block is a
-// block read (memory N from address 0 is block N anyway); only memory 4 from address 1 and memory 3
-// from address 3 cannot be asked for.
+// with the system's code for a failed device request.
+//
+// Memories are selected by the USB drivers' codes (memory 0 = 37, 1 to 8 = 17 to 24, 9 to 13 = 32
+// to 36). A read whose selector is a block and whose value is that block's area is a block read;
+// selector 6 is also memory 6 (block 6 byte by byte) at any address, which is how the program
+// reads block 6 through EEPROM_READ. The codes and the block numbers do not overlap, so nothing
+// else needs telling apart.
+//
+// A ROM reboot starts the fixed code: until a RAM or EEPROM reboot the version answers carry
+// `fixedCodeLetters`.
 #pragma once
 
 #include <cstddef>
@@ -90,6 +96,7 @@ struct BirchUsbOptions {
   bool extendedRecords = true;  // the extended version and status answers exist
   std::uint8_t reportMode = 2;  // the mode byte of the status answers: 2 the multi-report mode
   std::string typeLetters = "A3";  // "M0" for the fixed code ("M0I" on revision C silicon)
+  std::string fixedCodeLetters = "M0";  // what the letters are after a ROM reboot
   std::uint16_t interfaceVersion[2] = {3, 1};
   std::uint16_t driverVersion[2] = {5, 20};
   std::uint8_t firmwareVersion[2] = {2, 0x10};
@@ -128,6 +135,10 @@ class BirchUsbController {
   // back, which is for the driver to model: it is told through the callback (set before use).
   void SetRestartCallback(std::function<void(BirchUsbRestart)> callback);
   std::vector<BirchUsbRestart> Restarts() const;
+  // Running the fixed code (after a ROM reboot, until a RAM or EEPROM reboot).
+  bool FixedCode() const;
+  // The type letters the controller answers with now (the fixed code's after a ROM reboot).
+  std::string TypeLetters() const;
 
   struct State {
     bool pen = true;
@@ -153,6 +164,9 @@ class BirchUsbController {
   std::vector<std::uint8_t> MVersionAnswer() const;
   std::vector<std::uint8_t> StatusAnswer(std::size_t size) const;
   bool IsBlockRequest(std::uint16_t value, int selector) const;
+  // The memory a selector names (a driver code, or 6); nothing for one that names none.
+  static std::optional<int> MemoryOf(int selector);
+  const std::string& Letters() const;
   void CollectTargetOutput();
   void QueueBytesLocked(std::span<const std::uint8_t> bytes);
 
@@ -167,6 +181,7 @@ class BirchUsbController {
   std::unique_ptr<EmulatedDevice> otherTarget_;
   EmulatedDevice* target_ = nullptr;
   State state_;
+  bool fixedCode_ = false;
 
   struct StreamItem {
     std::uint8_t kind = 0;

@@ -66,8 +66,8 @@ kx7::DriverResult RivetwareUsbDriver::VersionRecord() {
   // The driver knows more of its controller than the 16-byte answer says: the third type letter,
   // the firmware version, the part number and the status letters of all five blocks.
   const BirchUsbOptions& options = controller_->Options();
-  record[dc::kVersionThirdLetter] =
-      static_cast<std::uint8_t>(options.typeLetters.size() > 2 ? options.typeLetters[2] : 0);
+  const std::string letters = controller_->TypeLetters();
+  record[dc::kVersionThirdLetter] = static_cast<std::uint8_t>(letters.size() > 2 ? letters[2] : 0);
   record[dc::kVersionFirmware] = options.firmwareVersion[0];
   record[dc::kVersionFirmware + 1] = options.firmwareVersion[1];
   record[dc::kVersionPartNumber] = static_cast<std::uint8_t>(options.partNumber & 0xFF);

@@ -72,7 +72,7 @@ TEST_F(Kx7UsbTest, NamedRequestsAgreeWithTheRivetwareUsbDriver) {
       {dc::kReadCableNovram, SixBytes(4, 0, 60), dc::kNovramReadSize, 60},
       {dc::kReadStrays, SixBytes(3, 0, 32), dc::kStraysReadSize, 32},
       {dc::kEepromRead, SixBytes(6, 0, 12), 64, 12},
-      {dc::kEepromRead, SixBytes(10, 4230, 10), 64, 10},
+      {dc::kEepromRead, SixBytes(33, 4230, 10), 64, 10},
   };
   for (const Case& c : cases) {
     const DriverResult kx7 = ThroughKx7(c.code, c.input, c.room);
@@ -163,7 +163,7 @@ TEST_F(Kx7UsbTest, BadWritesFailWithTheirReason) {
       {"an unknown vendor request", SetupRecord(0xC0, 0x7F, 0, 0, 8), err::kGeneralFailure},
       {"a version of odd length", SetupRecord(0xC0, dc::kVendorVersion, 0, 0, 17), err::kGeneralFailure},
       {"a block read past the block", SetupRecord(0xC0, dc::kVendorReadBlock, 0, 0x0100, 34), err::kGeneralFailure},
-      {"a memory read of 65 bytes", SetupRecord(0xC0, dc::kVendorReadBlock, 0, 0x0000, 68), err::kGeneralFailure},
+      {"a memory read of 65 bytes", SetupRecord(0xC0, dc::kVendorReadBlock, 0, 0x2500, 68), err::kGeneralFailure},
       {"a read without its header", SetupRecord(0xC0, dc::kVendorReadBlock, 0, 0x0100, 3), err::kGeneralFailure},
       {"a selector with a low byte", SetupRecord(0xC0, dc::kVendorReadBlock, 0, 0x0101, 10), err::kGeneralFailure},
       {"a block write past the block", SetupRecord(0x40, dc::kVendorWriteBlock, 0, 0x0500, 5, {1, 2, 3, 4, 5}),

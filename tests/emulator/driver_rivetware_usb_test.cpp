@@ -189,19 +189,25 @@ TEST_F(RivetwareUsbTest, BlocksAndMemoryReadBackWhatWasWritten) {
   }
   EXPECT_EQ(Call(dc::kReadStrays, {}, dc::kStraysReadSize).ByteCount(), dc::kStraysReadSize);
 
-  // Block 6 is memory 6 from address 0.
+  // Block 6 is read as memory 6 (its plain number) from address 0, and from further in too.
   const std::vector<std::uint8_t> block6 = Call(dc::kReadControllerNovram, SixBytes(6, 0, 12), 120).bytes;
   EXPECT_EQ(Call(dc::kEepromRead, SixBytes(6, 0, 12), 12).bytes, block6);
-  // A memory write and read at an address; the RAM (memory 10) gives its 16-bit cells big-endian.
-  std::vector<std::uint8_t> poke = SixBytes(0, 10, 3);
+  EXPECT_EQ(Call(dc::kEepromRead, SixBytes(6, 2, 4), 12).bytes,
+            std::vector<std::uint8_t>(block6.begin() + 2, block6.begin() + 6));
+  // Memories go by the drivers' codes: memory 0 is 37, memory 10 (the RAM, 16-bit cells given
+  // big-endian) is 33, and memory 1 (block 1 byte by byte) is 17.
+  std::vector<std::uint8_t> poke = SixBytes(37, 10, 3);
   poke.insert(poke.end(), {0x12, 0x34, 0x56});
   ASSERT_TRUE(Call(dc::kEepromWrite, poke).success);
-  EXPECT_EQ(Call(dc::kEepromRead, SixBytes(0, 10, 3), 64).bytes, (std::vector<std::uint8_t>{0x12, 0x34, 0x56}));
-  std::vector<std::uint8_t> words = SixBytes(10, 4230, 2);
+  EXPECT_EQ(Call(dc::kEepromRead, SixBytes(37, 10, 3), 64).bytes, (std::vector<std::uint8_t>{0x12, 0x34, 0x56}));
+  std::vector<std::uint8_t> words = SixBytes(33, 4230, 2);
   words.insert(words.end(), {0xBE, 0xEF});
   ASSERT_TRUE(Call(dc::kEepromWrite, words).success);
-  EXPECT_EQ(Call(dc::kEepromRead, SixBytes(10, 4230, 10), 64).bytes,
+  EXPECT_EQ(Call(dc::kEepromRead, SixBytes(33, 4230, 10), 64).bytes,
             (std::vector<std::uint8_t>{0xBE, 0xEF, 0, 0, 0, 0, 0, 0, 0, 0}));
+  const std::vector<std::uint8_t> block1 = controller->Block(1).value();
+  EXPECT_EQ(Call(dc::kEepromRead, SixBytes(17, 1, 3), 64).bytes,
+            std::vector<std::uint8_t>(block1.begin() + 1, block1.begin() + 4));
 
   ASSERT_TRUE(Call(dc::kWriteSerialNumber, U32(0x00ABCDEF)).success);
   EXPECT_EQ(U32At(Call(dc::kReadSerialNumber, {}, 4).bytes, 0), 0x00ABCDEFu);
@@ -281,8 +287,11 @@ TEST_F(RivetwareUsbTest, BadRequestsFailWithTheirReason) {
       {"block read without room", dc::kReadControllerNovram, SixBytes(1, 0, 30), 29, err::kInsufficientBuffer},
       {"block write shorter than it says", dc::kWriteControllerNovram, shortWrite, 0, err::kInvalidParameter},
       {"memory count above 64", dc::kEepromRead, SixBytes(0, 0, 65), 120, err::kInvalidParameter},
-      {"memory read past the memory", dc::kEepromRead, SixBytes(0, 250, 10), 64, err::kGeneralFailure},
+      {"memory read past the memory", dc::kEepromRead, SixBytes(37, 250, 10), 64, err::kGeneralFailure},
       {"memory that does not exist", dc::kEepromRead, SixBytes(14, 0, 4), 64, err::kGeneralFailure},
+      {"memory by its plain number", dc::kEepromRead, SixBytes(10, 0, 4), 64, err::kGeneralFailure},
+      {"memory 0 by its plain number", dc::kEepromRead, SixBytes(0, 1, 4), 64, err::kGeneralFailure},
+      {"a code between the two ranges", dc::kEepromRead, SixBytes(25, 0, 4), 64, err::kGeneralFailure},
       {"memory write shorter than it says", dc::kEepromWrite, shortPoke, 0, err::kInvalidParameter},
       {"serial number of 3 bytes", dc::kWriteSerialNumber, {1, 2, 3}, 0, err::kInvalidParameter},
       {"strays write of the wrong size", dc::kWriteStrays, std::vector<std::uint8_t>(20, 0), 0, err::kInvalidParameter},
