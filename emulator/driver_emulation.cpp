@@ -87,6 +87,7 @@ std::optional<InstalledDrivers> InstallDriverEmulation(const std::string& family
   installed.birchUsb = std::make_shared<BirchUsbController>(options.birchUsb, options.clockMs);
   installed.rivetwareUsb = AddRivetwareUsbDevice(backend, 0, installed.birchUsb, options.rivetwareUsb);
   installed.deviceNames.push_back(kx7::RivetwareDriverDeviceName(0));
+  installed.devices.push_back(installed.rivetwareUsb);
 
   std::vector<Kx7Entry> entries;
   Kx7Entry entry;
@@ -100,6 +101,9 @@ std::optional<InstalledDrivers> InstallDriverEmulation(const std::string& family
   installed.kx7Devices = AddKx7Controllers(backend, std::move(entries), kx7);
   installed.deviceNames.push_back(kx7::Kx7DriverDeviceName(1));
   installed.deviceNames.push_back(kx7::Kx7DriverDeviceName(0));
+  // One list entry: the same device answers under both names.
+  for (int i = 0; i < 2; ++i)
+    installed.devices.push_back(installed.kx7Devices.empty() ? nullptr : installed.kx7Devices.front());
 
   if (registry != nullptr) registry->SetDword(kx7::RegistryKey(dc::kRegistryBaseKey, dc::kInstalledValue), 1);
   return installed;

@@ -43,6 +43,7 @@ struct InstalledDrivers {
   std::shared_ptr<RivetwareUsbDriver> rivetwareUsb;
   std::vector<std::shared_ptr<Kx7DriverDevice>> kx7Devices;  // by list order
   std::vector<std::string> deviceNames;                       // every name registered
+  std::vector<std::shared_ptr<kx7::SimulatedDriver>> devices;  // the driver under each of the names
 };
 
 // Registers the devices of `family` ("birch-usb"). Nothing (and nothing registered) for a family

@@ -60,6 +60,8 @@ std::unique_ptr<EmulationSession> EmulationSession::Start(const std::string& fam
       return nullptr;
     }
     hardwareId = session->controller_->HardwareId();
+    session->replugger_ = std::make_unique<UsbReplugger>();
+    session->replugger_->WatchHid(*session->hidBus_, session->controller_, path, {});
     kx7::SetHidBackend(session->hidBus_.get());
   } else {
     session->drivers_ = std::make_unique<kx7::SimulatedDriverBackend>();
@@ -69,13 +71,22 @@ std::unique_ptr<EmulationSession> EmulationSession::Start(const std::string& fam
       return nullptr;
     }
     hardwareId = kBirchUsbHardwareId;
+    session->replugger_ = std::make_unique<UsbReplugger>();
+    session->replugger_->WatchBirchUsb(*session->drivers_, *session->installed_, {});
     kx7::SetDriverBackend(session->drivers_.get());
   }
-  kx7::SetEmulatedUsbHardwareIds([hardwareId] { return std::vector<std::string>{hardwareId}; });
+  // While the controller is off the bus after a restart, the USB scan does not see it either.
+  UsbReplugger* replugger = session->replugger_.get();
+  kx7::SetEmulatedUsbHardwareIds([hardwareId, replugger] {
+    if (!replugger->AllOnBus()) return std::vector<std::string>{};
+    return std::vector<std::string>{hardwareId};
+  });
+  replugger->StartThread();
   return session;
 }
 
 EmulationSession::~EmulationSession() {
+  if (replugger_) replugger_->StopThread();
   if (hidBus_ || drivers_) kx7::SetEmulatedUsbHardwareIds({});
   if (hidBus_) kx7::SetHidBackend(nullptr);
   if (drivers_) kx7::SetDriverBackend(nullptr);

@@ -2,8 +2,10 @@
 // pseudo-terminal that the program then finds as a COM port. A USB family lives in the program's
 // own process: an HID controller on the in-process HID bus, or a Birch USB controller behind the
 // emulated Rivetware USB and KX7 drivers; its hardware id is announced to the USB scan, so Find
-// Controller finds it as it would a plugged-in controller. The session ends the emulation and
-// takes the devices away again.
+// Controller finds it as it would a plugged-in controller. A USB controller that restarts leaves
+// the bus and comes back after its drop-off time, announced to the program's device watchers (a
+// replugger thread of the session). The session ends the emulation and takes the devices away
+// again.
 #pragma once
 
 #include <memory>
@@ -16,6 +18,7 @@
 #include "platform/driver_device.h"
 #include "platform/hid_device.h"
 #include "pty_server.h"
+#include "usb_replugger.h"
 
 namespace kx7::emu {
 
@@ -46,6 +49,8 @@ class EmulationSession {
   std::unique_ptr<kx7::SimulatedDriverBackend> drivers_;
   std::shared_ptr<EmulatedHidController> controller_;
   std::optional<InstalledDrivers> installed_;
+  // Last, so that it stops before the buses it changes go.
+  std::unique_ptr<UsbReplugger> replugger_;
 };
 
 }  // namespace kx7::emu
