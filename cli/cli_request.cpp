@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "frame/frame_constants.h"
@@ -23,6 +24,9 @@ constexpr CommandName kCommands[] = {
     {"identify", Command::kIdentify, 0},    {"send", Command::kSend, 1},
     {"read-block", Command::kReadBlock, 1}, {"write-block", Command::kWriteBlock, 2},
     {"decode", Command::kDecode, 0},        {"terminal", Command::kTerminal, 0},
+    {"reset", Command::kReset, 1},          {"reboot", Command::kReboot, 1},
+    {"restore-defaults", Command::kRestoreDefaults, 0},
+    {"peek", Command::kPeek, 3},            {"poke", Command::kPoke, 3},
 };
 
 // The options that belong to one command.
@@ -39,6 +43,8 @@ constexpr CommandOption kCommandOptions[] = {
     {"--wrap-on-bit7", Command::kDecode, true},  {"--time-display", Command::kTerminal, true},
     {"--log", Command::kTerminal, true},         {"--raw-log", Command::kTerminal, true},
     {"--seconds", Command::kTerminal, true},
+    {"--blocks", Command::kRestoreDefaults, true}, {"--cable", Command::kRestoreDefaults, false},
+    {"--words", Command::kPeek, false},            {"--words", Command::kPoke, false},
 };
 
 struct GivenOption {
@@ -73,6 +79,94 @@ bool ParseNumber(const std::string& text, int low, int high, int& value, std::si
   }
   if (number < low || number > high) return false;
   value = number;
+  return true;
+}
+
+const char* CommandWord(Command command) {
+  for (const CommandName& entry : kCommands)
+    if (entry.command == command) return entry.name;
+  return "";
+}
+
+// Decimal, or hexadecimal after "0x"; at most `high`.
+bool ParseUnsigned(const std::string& text, std::uint64_t high, std::uint64_t& value) {
+  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  const std::string digits = hex ? text.substr(2) : text;
+  if (digits.empty() || digits.size() > 10) return false;
+  std::uint64_t number = 0;
+  for (const char c : digits) {
+    int digit = -1;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    else if (hex && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    else if (hex && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    if (digit < 0) return false;
+    number = number * (hex ? 16 : 10) + static_cast<std::uint64_t>(digit);
+  }
+  if (number > high) return false;
+  value = number;
+  return true;
+}
+
+bool ParseBlockList(const std::string& text, std::vector<int>& blocks) {
+  blocks.clear();
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t comma = text.find(',', start);
+    int block = 0;
+    if (!ParseNumber(text.substr(start, comma - start), 1, 8, block, 1)) return false;
+    if (std::find(blocks.begin(), blocks.end(), block) == blocks.end()) blocks.push_back(block);
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  std::sort(blocks.begin(), blocks.end());
+  return true;
+}
+
+// The values of a poke: pairs of hexadecimal digits, or groups of four with --words.
+bool ParseMemoryValues(const std::string& text, bool words, std::vector<std::uint16_t>& values) {
+  const std::size_t width = words ? 4 : 2;
+  if (text.empty() || text.size() % width != 0 || text.size() / width > kMostMemoryValues) return false;
+  values.clear();
+  for (std::size_t at = 0; at < text.size(); at += width) {
+    std::uint16_t value = 0;
+    for (std::size_t k = 0; k < width; ++k) {
+      const char c = text[at + k];
+      int digit = -1;
+      if (c >= '0' && c <= '9') digit = c - '0';
+      else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+      else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+      if (digit < 0) return false;
+      value = static_cast<std::uint16_t>((value << 4) | digit);
+    }
+    values.push_back(value);
+  }
+  return true;
+}
+
+bool ParseMemoryOperands(const std::vector<std::string>& operands, bool peek, MemoryRequest& memory,
+                         std::string& error) {
+  std::uint64_t number = 0;
+  if (!ParseUnsigned(operands[0], kLastMemory, number)) {
+    error = "memory \"" + operands[0] + "\": not a memory number from 0 to " + std::to_string(kLastMemory);
+    return false;
+  }
+  memory.memory = static_cast<int>(number);
+  if (!ParseUnsigned(operands[1], 0xFFFFFFFFu, number)) {
+    error = "address \"" + operands[1] + "\": not a decimal or 0x-prefixed address";
+    return false;
+  }
+  memory.address = static_cast<std::uint32_t>(number);
+  if (peek) {
+    if (!ParseUnsigned(operands[2], kMostMemoryValues, number) || number == 0) {
+      error = "count \"" + operands[2] + "\": not a count from 1 to " + std::to_string(kMostMemoryValues);
+      return false;
+    }
+    memory.count = static_cast<std::size_t>(number);
+  } else if (!ParseMemoryValues(operands[2], memory.words, memory.values)) {
+    error = "values \"" + operands[2] + "\": not " + (memory.words ? "groups of four" : "pairs of") +
+            " hexadecimal digits";
+    return false;
+  }
   return true;
 }
 
@@ -150,7 +244,10 @@ bool ApplyCommandOption(const GivenOption& given, Request& request, std::string&
   const std::string name = given.option->name;
   const std::string& value = given.value;
   if (given.option->command != request.command) {
-    error = name + " is an option of " + (given.option->command == Command::kDecode ? "decode" : "terminal");
+    // An option several commands share has an entry for each.
+    for (const CommandOption& other : kCommandOptions)
+      if (other.name == name && other.command == request.command) return ApplyCommandOption({&other, value}, request, error);
+    error = name + " is an option of " + CommandWord(given.option->command);
     return false;
   }
   DecodeRequest& decode = request.decode;
@@ -191,6 +288,15 @@ bool ApplyCommandOption(const GivenOption& given, Request& request, std::string&
       return false;
     }
     terminal.timeDisplay = display;
+  } else if (name == "--blocks") {
+    if (!ParseBlockList(value, request.restore.blocks)) {
+      error = "--blocks " + value + ": not block numbers from 1 to 8 separated by commas";
+      return false;
+    }
+  } else if (name == "--cable") {
+    request.restore.cable = true;
+  } else if (name == "--words") {
+    request.memoryRequest.words = true;
   } else if (name == "--seconds") {
     if (!ParseNumber(value, 1, kMostSeconds, terminal.seconds, 9)) {
       error = "--seconds " + value + ": not a whole number of seconds from 1 to " + std::to_string(kMostSeconds);
@@ -304,10 +410,15 @@ std::optional<Request> ParseRequest(const std::vector<std::string>& arguments, s
     return std::nullopt;
   }
   if (operands.size() < operandsWanted) {
+    const Command c = command->command;
     error = std::string("\"") + command->name + "\" needs " +
-            (command->command == Command::kSend        ? "the command text"
-             : command->command == Command::kReadBlock ? "a block number"
-                                                       : "a block number and the block's bytes in hexadecimal");
+            (c == Command::kSend        ? "the command text"
+             : c == Command::kReadBlock ? "a block number"
+             : c == Command::kReset     ? "soft or hard"
+             : c == Command::kReboot    ? "rom, ram or eeprom"
+             : c == Command::kPeek      ? "a memory, an address and a count"
+             : c == Command::kPoke      ? "a memory, an address and the values in hexadecimal"
+                                        : "a block number and the block's bytes in hexadecimal");
     return std::nullopt;
   }
   request.command = command->command;
@@ -337,6 +448,37 @@ std::optional<Request> ParseRequest(const std::vector<std::string>& arguments, s
     case Command::kWriteBlock:
       if (!ParseBlockNumber(operands[0], request.block, error)) return std::nullopt;
       if (!ParseBlockBytes(operands[1], request.block, request.blockBytes, error)) return std::nullopt;
+      break;
+    case Command::kReset:
+      if (operands[0] == "soft" || operands[0] == "hard") {
+        request.reset = operands[0] == "soft" ? ResetKind::kSoft : ResetKind::kHard;
+      } else {
+        error = "reset " + operands[0] + ": not soft or hard";
+        return std::nullopt;
+      }
+      break;
+    case Command::kReboot:
+      if (operands[0] == "rom") {
+        request.reboot = RebootKind::kRom;
+      } else if (operands[0] == "ram") {
+        request.reboot = RebootKind::kRam;
+      } else if (operands[0] == "eeprom") {
+        request.reboot = RebootKind::kEeprom;
+      } else {
+        error = "reboot " + operands[0] + ": not rom, ram or eeprom";
+        return std::nullopt;
+      }
+      break;
+    case Command::kRestoreDefaults:
+      if (request.restore.cable && request.restore.blocks.empty()) {
+        error = "--cable restores the cable's Block4 with chosen blocks: give --blocks too";
+        return std::nullopt;
+      }
+      break;
+    case Command::kPeek:
+    case Command::kPoke:
+      if (!ParseMemoryOperands(operands, request.command == Command::kPeek, request.memoryRequest, error))
+        return std::nullopt;
       break;
     case Command::kDecode:
       if (request.link || request.json) {

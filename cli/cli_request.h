@@ -10,7 +10,28 @@
 
 namespace kx7::cli {
 
-enum class Command { kPorts, kFind, kIdentify, kSend, kReadBlock, kWriteBlock, kDecode, kTerminal };
+enum class Command {
+  kPorts, kFind, kIdentify, kSend, kReadBlock, kWriteBlock, kDecode, kTerminal,
+  kReset, kReboot, kRestoreDefaults, kPeek, kPoke,
+};
+
+enum class ResetKind { kSoft, kHard };
+enum class RebootKind { kRom, kRam, kEeprom };
+
+// restore-defaults: the chosen blocks (none: the whole controller), and the cable's Block4.
+struct RestoreRequest {
+  std::vector<int> blocks;  // --blocks 1,2,...: 1 to 8
+  bool cable = false;       // --cable
+};
+
+// peek MEMORY ADDRESS COUNT / poke MEMORY ADDRESS HEX.
+struct MemoryRequest {
+  int memory = 0;              // 0 to 13
+  std::uint32_t address = 0;
+  std::size_t count = 0;       // peek
+  std::vector<std::uint16_t> values;  // poke: bytes, or words with --words
+  bool words = false;          // --words
+};
 
 // --link COMn[,SETTINGS]: this serial port instead of a search.
 struct LinkRequest {
@@ -49,7 +70,15 @@ struct Request {
   std::vector<std::uint8_t> blockBytes;      // write-block N HEX
   DecodeRequest decode;
   TerminalRequest terminal;
+  ResetKind reset = ResetKind::kSoft;
+  RebootKind reboot = RebootKind::kRom;
+  RestoreRequest restore;
+  MemoryRequest memoryRequest;
 };
+
+inline constexpr int kLastMemory = 13;
+// The most values one peek or poke moves.
+inline constexpr std::size_t kMostMemoryValues = 65536;
 
 // The blocks the command set reads and writes: "GP" and "SP" with the character '0' + n.
 inline constexpr int kFirstBlock = 1;

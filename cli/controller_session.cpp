@@ -4,6 +4,7 @@
 #include "frame/frame_texts.h"
 #include "proto/controller_type_names.h"
 #include "proto/proto_constants.h"
+#include "controller_commands.h"
 #include "terminal_command.h"
 
 namespace kx7::cli {
@@ -157,6 +158,16 @@ int RunControllerCommand(const Request& request, CDiagnosticApp& app, std::ostre
       return RunWriteBlock(session, request);
     case Command::kTerminal:
       return RunTerminal(session, request, out, err);
+    case Command::kReset:
+      return RunReset(session, request, out, err);
+    case Command::kReboot:
+      return RunReboot(session, request, out, err);
+    case Command::kRestoreDefaults:
+      return RunRestoreDefaults(session, request, out, err);
+    case Command::kPeek:
+      return RunPeek(session, request, out, err);
+    case Command::kPoke:
+      return RunPoke(session, request, err);
     case Command::kPorts:
     case Command::kDecode:
       break;

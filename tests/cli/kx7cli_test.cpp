@@ -510,6 +510,60 @@ TEST_F(Kx7cliController, FindFindsEveryEmulatedUsbController) {
   EXPECT_NE(settings.err.find("takes no line settings"), std::string::npos) << settings.err;
 }
 
+// The restarts wait until the controller is found again and then print what find prints.
+TEST_F(Kx7cliController, RestartsEndWhenTheControllerIsBack) {
+  const struct {
+    const char* arguments;
+    int exitCode;
+    const char* says;  // on standard error, or the report's type line
+  } cases[] = {
+      {"--emulate birch reboot rom", 0, "ControllerType: 32856 Birch ROM"},
+      {"--emulate birch reset soft", 0, "ControllerType: 32861 Birch"},
+      {"--emulate birch restore-defaults", 0, "ControllerType: 32861 Birch"},
+      {"--emulate cedar-gen4 reboot eeprom", 0, "ControllerType: 32882 Cedar GEN4"},
+      {"--emulate cedar-gen4 reboot rom", 1, "cannot reboot that way"},
+      {"--emulate birch reset hard", 1, "has no hard reset"},
+      {"--emulate cedar-gen4 restore-defaults --blocks 1,2", 1, "restores all its defaults only"},
+      {"--emulate silent --link COM1 reboot ram", 1, "cannot reboot that way"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    const Result result = Run(std::string("--no-system-ports ") + c.arguments);
+    EXPECT_EQ(result.exitCode, c.exitCode) << result.output;
+    EXPECT_NE((c.exitCode == 0 ? result.out : result.err).find(c.says), std::string::npos) << result.output;
+  }
+}
+
+TEST_F(Kx7cliController, PeekPrintsHexadecimalSixteenALine) {
+  const Result bytes = Run(kCedar + "peek 0 0x10 20");
+  ASSERT_EQ(bytes.exitCode, 0) << bytes.output;
+  const std::vector<std::string> lines = Lines(bytes.out);
+  ASSERT_EQ(lines.size(), 2u) << bytes.out;
+  EXPECT_EQ(lines[0].size(), 16u * 3 - 1) << lines[0];
+  EXPECT_EQ(lines[1].size(), 4u * 3 - 1) << lines[1];
+  EXPECT_EQ(lines[0].find_first_not_of("0123456789ABCDEF "), std::string::npos) << lines[0];
+
+  const Result words = Run("--no-system-ports --emulate birch peek 10 4230 5 --words");
+  ASSERT_EQ(words.exitCode, 0) << words.output;
+  ASSERT_EQ(Lines(words.out).size(), 1u) << words.out;
+  EXPECT_EQ(Lines(words.out)[0].size(), 5u * 5 - 1) << words.out;
+
+  EXPECT_EQ(Run(kCedar + "poke 0 0x10 A1B2C3").exitCode, 0);
+  const Result silent = Run("--no-system-ports --emulate silent --link COM1 poke 0 0 A1");
+  EXPECT_EQ(silent.exitCode, 1) << silent.output;
+  EXPECT_NE(silent.err.find("the memory write failed"), std::string::npos) << silent.err;
+}
+
+TEST(Kx7cli, RestartAndMemoryBadUsageEndsWithExitCodeTwo) {
+  for (const char* arguments : {"reset medium", "reboot flash", "peek 14 0 1", "peek 0 0 0", "peek 0 x10 4",
+                                "poke 7 0 ABC", "poke 7 0 12345 --words", "restore-defaults --cable",
+                                "restore-defaults --blocks 9", "peek 0 0", "find --words"}) {
+    SCOPED_TRACE(arguments);
+    const Result result = RunCli(std::string("--no-system-ports ") + arguments);
+    EXPECT_EQ(result.exitCode, 2) << result.output;
+  }
+}
+
 TEST_F(Kx7cliController, FindTriesTheSettingsInOrderAndTheNextRunStartsFromTheSavedOnes) {
   const std::string at19200 = "--no-system-ports --emulate cedar-gen4,19200,N,8,1 ";
   const Result found = Run(at19200 + "find");
