@@ -195,8 +195,6 @@ void UsbReplugger::Poll(std::uint64_t nowMs) {
       } else {
         AddToBackend(*device.bus, device.hid, device.path);
       }
-      const HidFamily& family = device.hid->Family();
-      kx7::DeviceWatcher::Announce(Change(kind, family.vendor, family.product, kHidSubsystem, device.path));
     } else {
       for (const auto& [name, driver] : device.registrations) {
         if (step.leaves) {
@@ -205,15 +203,23 @@ void UsbReplugger::Poll(std::uint64_t nowMs) {
           device.drivers->AddDevice(name, driver);
         }
       }
-      kx7::DeviceWatcher::Announce(Change(kind, kBirchUsbVendor, kBirchUsbProduct, kUsbSubsystem, ""));
     }
-    std::lock_guard<std::mutex> guard(shared_->mutex);
-    if (step.leaves) {
-      ++shared_->removals;
+    {
+      // Back on the bus before anybody hears of it: a listener may look at once.
+      std::lock_guard<std::mutex> guard(shared_->mutex);
+      if (step.leaves) {
+        ++shared_->removals;
+      } else {
+        // A restart heard in the meantime leaves it leaving.
+        if (device.state == Device::State::kAway) device.state = Device::State::kOnBus;
+        ++shared_->arrivals;
+      }
+    }
+    if (device.hid) {
+      const HidFamily& family = device.hid->Family();
+      kx7::DeviceWatcher::Announce(Change(kind, family.vendor, family.product, kHidSubsystem, device.path));
     } else {
-      // A restart heard while it was away cannot have come; one heard since leaves it leaving.
-      if (device.state == Device::State::kAway) device.state = Device::State::kOnBus;
-      ++shared_->arrivals;
+      kx7::DeviceWatcher::Announce(Change(kind, kBirchUsbVendor, kBirchUsbProduct, kUsbSubsystem, ""));
     }
   }
 }
