@@ -132,7 +132,8 @@ class BirchUsbController {
   bool QueueReport(std::span<const std::uint8_t> report);
 
   // Resets and reboots are accepted and recorded; a USB controller then leaves the bus and comes
-  // back, which is for the driver to model: it is told through the callback (set before use).
+  // back, which the replugger (usb_replugger.h) models: it is told through the callback (set
+  // before use), called outside the controller's lock but inside the request.
   void SetRestartCallback(std::function<void(BirchUsbRestart)> callback);
   std::vector<BirchUsbRestart> Restarts() const;
   // Running the fixed code (after a ROM reboot, until a RAM or EEPROM reboot).

@@ -39,8 +39,8 @@ inline constexpr std::uint16_t kHidFeatureReport = 0x0300;  // high byte 3: a fe
 
 // ---- The Birch USB controller's vendor requests ----
 
-// Reads and writes {2 / 3, value, index = selector × 256, length}: the selector is a block or
-// memory number, the value the area of a block request (0 controller NOVRAM, 1 cable NOVRAM,
+// Reads and writes {2 / 3, value, index = selector × 256, length}: the selector is a block number
+// or a memory's USB-driver code, the value the area of a block request (0 controller NOVRAM, 1 cable NOVRAM,
 // 3 strays) or the address of a memory request.
 inline constexpr unsigned kSelectorShift = 8;
 inline constexpr std::uint16_t kAreaController = 0;

@@ -12,12 +12,13 @@
 //     READ_STRAYS (no input, or the same record): the 32 stray bytes; the writes take the same
 //     6 bytes and the data, WRITE_STRAYS 4 bytes (block, length) and the 32 stray bytes.
 //   READ_SERIAL_NUMBER / READ_MSERIAL_NUMBER 4 bytes, WRITE_SERIAL_NUMBER the number, least
-//     significant byte first; EEPROM_READ / EEPROM_WRITE {memory u8, 0, address u16, count u16}
-//     with count <= 64 (and the data).
+//     significant byte first; EEPROM_READ / EEPROM_WRITE {memory code u8, 0, address u16, count
+//     u16} with count <= 64 (and the data); the code is the USB drivers' (see
+//     birch_usb_controller.h), 6 also block 6.
 //   SET_PEN_ACTIVE / SET_FINGER_ACTIVE 1 byte; START_CALIBRATE the kind (16-bit); ASYNC_SET_REPORT_
 //     ACTIVE {report, mode}; RESTORE_DEFAULTS; RESTORE_MDEFAULTS {area, block}; the resets and
-//     reboots (accepted and recorded by the controller: the device stays registered, the drop-off
-//     is the driver's next step); UPDATE_PARAM.
+//     reboots (accepted and recorded by the controller; the device stays registered unless a
+//     replugger, usb_replugger.h, takes it away for the drop-off); UPDATE_PARAM.
 //   GENERIC: the caller's own setup record and data; an IN answer is cut to the room given.
 //
 // A request it does not carry fails with kInvalidFunction (the download requests among them), an

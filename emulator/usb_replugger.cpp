@@ -188,12 +188,14 @@ void UsbReplugger::Poll(std::uint64_t nowMs) {
   for (const Step& step : steps) {
     Device& device = *step.device;
     const Kind kind = step.leaves ? Kind::kRemoveComplete : Kind::kArrival;
+    bool announce = true;
     if (device.hid) {
       if (step.leaves) {
         RemoveFromBackend(*device.bus, device.path);
         device.hid->ClearReplugPending();
       } else {
-        AddToBackend(*device.bus, device.hid, device.path);
+        // Somebody else took the path meanwhile: nothing came back to announce.
+        announce = AddToBackend(*device.bus, device.hid, device.path);
       }
     } else {
       for (const auto& [name, driver] : device.registrations) {
@@ -215,6 +217,7 @@ void UsbReplugger::Poll(std::uint64_t nowMs) {
         ++shared_->arrivals;
       }
     }
+    if (!announce) continue;
     if (device.hid) {
       const HidFamily& family = device.hid->Family();
       kx7::DeviceWatcher::Announce(Change(kind, family.vendor, family.product, kHidSubsystem, device.path));
