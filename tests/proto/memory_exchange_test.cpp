@@ -443,22 +443,14 @@ TEST(MemoryRouteTest, ByLinkTypeFeaturesAndPassThrough) {
 // --- The driver and Birch2 HID routes ------------------------------------------------------------
 
 // The Rivetware USB driver in front of the emulated Birch USB controller, keeping the memory
-// requests it passes on. The emulated controller selects its memories by number; the program
-// names them by the drivers' codes, translated here.
+// requests it passes on (the controller takes the drivers' memory codes as they come).
 class RecordingDriver : public SimulatedDriver {
  public:
   explicit RecordingDriver(std::shared_ptr<emu::RivetwareUsbDriver> inner) : inner_(std::move(inner)) {}
   DriverResult Request(std::uint32_t code, std::span<const std::uint8_t> input, std::size_t outputCapacity) override {
     if ((code == driver::kEepromRead || code == driver::kEepromWrite) && input.size() >= driver::kMemoryHeaderSize) {
-      std::vector<std::uint8_t> translated(input.begin(), input.end());
-      const auto it = std::find(memory::kDriverCodes.begin(), memory::kDriverCodes.end(), input[0]);
-      translated[0] =
-          it == memory::kDriverCodes.end() ? 0xFF : static_cast<std::uint8_t>(it - memory::kDriverCodes.begin());
-      {
-        std::lock_guard lock(mutex_);
-        requests.push_back({code, std::vector<std::uint8_t>(input.begin(), input.begin() + driver::kMemoryHeaderSize)});
-      }
-      return inner_->Request(code, translated, outputCapacity);
+      std::lock_guard lock(mutex_);
+      requests.push_back({code, std::vector<std::uint8_t>(input.begin(), input.begin() + driver::kMemoryHeaderSize)});
     }
     return inner_->Request(code, input, outputCapacity);
   }
