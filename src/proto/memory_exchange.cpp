@@ -80,17 +80,22 @@ MemoryExchange::Route MemoryExchange::CurrentRoute() const {
 
 // --- Operations ------------------------------------------------------------------------------
 
-bool MemoryExchange::ReadMemory(int memory, std::uint32_t address, std::size_t count, std::uint8_t* bytes,
-                                WindowId notify, MessageId message) {
+bool MemoryExchange::Read(bool words, int memory, std::uint32_t address, std::size_t count, WindowId notify,
+                          MessageId message) {
   // The exchange cannot nest (a notified window may try): the running one keeps its values.
   if (Running()) return false;
   if (!ValidMemory(memory) || count > memory::kMaxValues) return false;
   values_.clear();
   if (count == 0) return true;
   const Route route = CurrentRoute();
-  const bool ok = route == Route::kCommandSet ? StartCommandSet(false, false, memory, address, count, notify, message)
+  const bool ok = route == Route::kCommandSet ? StartCommandSet(false, words, memory, address, count, notify, message)
                                               : LinkRead(route, memory, address, count, notify, message);
-  if (!ok || values_.size() != count) return false;
+  return ok && values_.size() == count;
+}
+
+bool MemoryExchange::ReadMemory(int memory, std::uint32_t address, std::size_t count, std::uint8_t* bytes,
+                                WindowId notify, MessageId message) {
+  if (!Read(false, memory, address, count, notify, message)) return false;
   if (bytes != nullptr)
     for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(values_[i] & 0xFF);
   return true;
@@ -98,14 +103,7 @@ bool MemoryExchange::ReadMemory(int memory, std::uint32_t address, std::size_t c
 
 bool MemoryExchange::ReadMemoryWords(int memory, std::uint32_t address, std::size_t count, std::uint16_t* words,
                                      WindowId notify, MessageId message) {
-  if (Running()) return false;
-  if (!ValidMemory(memory) || count > memory::kMaxValues) return false;
-  values_.clear();
-  if (count == 0) return true;
-  const Route route = CurrentRoute();
-  const bool ok = route == Route::kCommandSet ? StartCommandSet(false, true, memory, address, count, notify, message)
-                                              : LinkRead(route, memory, address, count, notify, message);
-  if (!ok || values_.size() != count) return false;
+  if (!Read(true, memory, address, count, notify, message)) return false;
   if (words != nullptr) std::copy(values_.begin(), values_.end(), words);
   return true;
 }

@@ -86,6 +86,8 @@ class MemoryExchange : public ByteCollector {
   void OnByte(std::uint8_t byte) override;
 
  private:
+  // Both reads: true when exactly `count` values arrived (they are in values_).
+  bool Read(bool words, int memory, std::uint32_t address, std::size_t count, WindowId notify, MessageId message);
   bool StartCommandSet(bool write, bool words, int memory, std::uint32_t address, std::size_t count, WindowId notify,
                        MessageId message);
   bool LinkRead(Route route, int memory, std::uint32_t address, std::size_t count, WindowId notify, MessageId message);

@@ -26,21 +26,15 @@
 #include "platform/driver_device.h"
 #include "proto/proto_constants.h"
 #include "protocol_fixture.h"
+#include "usb_fixture.h"
 
 namespace kx7 {
 namespace {
 
 using testing::ProtocolTest;
 
-struct EchoRecorder : TerminalEcho {
-  std::string text;
-  void EchoChar(char c) override { text.push_back(c); }
-};
-
-struct StandIn : Window {
-  using Window::Window;
-  LResult OnMessage(MessageId, WParam, LParam) override { return 0; }
-};
+using testing::EchoRecorder;
+using StandIn = testing::StandInWindow;
 
 // Counts the notify messages and keeps their addresses.
 struct NotifyWindow : Window {

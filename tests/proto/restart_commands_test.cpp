@@ -13,6 +13,7 @@
 #include "proto/proto_constants.h"
 #include "proto/usb_links.h"
 #include "protocol_fixture.h"
+#include "usb_fixture.h"
 
 namespace kx7::testing {
 namespace {
@@ -26,10 +27,6 @@ struct Recorder : Window {
   }
 };
 
-struct EchoRecorder : TerminalEcho {
-  std::string text;
-  void EchoChar(char c) override { text.push_back(c); }
-};
 
 class RestartTest : public ProtocolTest {
  protected:
@@ -182,10 +179,7 @@ TEST_F(BlockRestoreTest, ControllerBlocksFirstThenTheCableAfterTheQuestion) {
   ASSERT_TRUE(emu::AddToBackend(bus_, controller, "/dev/hidraw-restart-test"));
   CMainFrame& frame = Frame();
   EchoRecorder echo;
-  struct Stand : Window {
-    using Window::Window;
-    LResult OnMessage(MessageId, WParam, LParam) override { return 0; }
-  } terminal(loop_);
+  StandInWindow terminal(loop_);
   frame.terminalEcho = &echo;
   frame.settings.Options.LoopbackSentChars = true;
   frame.SetListener(slot::kTerminal, terminal.Id());

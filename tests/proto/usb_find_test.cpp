@@ -1,107 +1,25 @@
 // Find Controller over every kind of link, with emulated drivers and HID controllers in-process
 // on virtual time: the KX7 driver's list first, then the HID controllers, then the Rivetware
 // driver, then the serial ports.
-#include <gtest/gtest.h>
-
-#include <unistd.h>
-
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
 #include "emulator/driver_emulation.h"
-#include "emulator/hid_backend.h"
-#include "emulator/hid_controller.h"
-#include "frame/frame_constants.h"
-#include "frame/main_frame.h"
 #include "frame/messages.h"
-#include "platform/driver_device.h"
-#include "platform/hid_device.h"
-#include "platform/port_directory.h"
 #include "platform/registry_store.h"
-#include "platform/scripted_ui_host.h"
-#include "platform/virtual_time_loop.h"
-#include "proto/controller_protocol.h"
 #include "proto/proto_constants.h"
+#include "usb_fixture.h"
 
 namespace kx7 {
 namespace {
 
-struct EchoRecorder : TerminalEcho {
-  std::string text;
-  void EchoChar(char c) override { text.push_back(c); }
-};
-
-struct TerminalStandIn : Window {
-  using Window::Window;
-  LResult OnMessage(MessageId, WParam, LParam) override { return 0; }
-};
-
-class UsbFindTest : public ::testing::Test {
+class UsbFindTest : public testing::UsbTest {
  protected:
-  UsbFindTest() : drivers_(driverBackend_) {
-    SetHidBackend(&hidBus_);
-    lockFolder_ = std::filesystem::temp_directory_path() / ("kx7-usb-find-" + std::to_string(::getpid()) + "-" +
-                                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(lockFolder_);
-  }
-  ~UsbFindTest() override {
-    loop_.SetIdleWork({});
-    frame_.reset();
-    SetHidBackend(nullptr);
-    std::filesystem::remove_all(lockFolder_);
-  }
-
-  std::function<std::uint64_t()> Clock() {
-    return [this] { return loop_.Now(); };
-  }
-
-  std::shared_ptr<emu::EmulatedHidController> PlugHid(const std::string& family, const std::string& path) {
-    emu::HidControllerOptions options;
-    options.ownTouches = false;
-    options.clock = Clock();
-    auto controller = emu::CreateHidController(family, options);
-    EXPECT_TRUE(controller) << family;
-    EXPECT_TRUE(emu::AddToBackend(hidBus_, controller, path));
-    hardwareIds_.push_back(controller->HardwareId());
-    return controller;
-  }
-
-
-  CMainFrame& Frame() {
-    if (frame_) return *frame_;
-    CMainFrame::Environment environment;
-    environment.settingsFolder = "/nonexistent-kx7-settings";
-    frame_ = std::make_unique<CMainFrame>(loop_, ui_, ports_, ParseStartupFlags({"-nosearch", "-noserial"}), environment);
-    protocol_ = &InstallControllerProtocol(*frame_, LinkReaders::kPolled);
-    protocol_->finder.usbHardwareIds = [this] { return hardwareIds_; };
-    protocol_->usb->Hid().SetLockDirectory(lockFolder_.string());
-    frame_->terminalEcho = &echo_;
-    frame_->settings.Options.LoopbackSentChars = true;
-    frame_->SetListener(slot::kTerminal, terminal_.Id());
-    loop_.SetIdleWork([this] { return protocol_->usb->PollOnce(); });
-    return *frame_;
-  }
-
   void Find(std::uint32_t flags = 0) {
     Frame();
     protocol_->finder.FindController(flags, false);
   }
-
-  std::filesystem::path lockFolder_;
-  VirtualTimeLoop loop_;
-  ScriptedUiHost ui_;
-  PortDirectory ports_;
-  SimulatedHidBackend hidBus_;
-  SimulatedDriverBackend driverBackend_;
-  ScopedDriverBackend drivers_;
-  std::vector<std::string> hardwareIds_;
-  EchoRecorder echo_;
-  TerminalStandIn terminal_{loop_};
-  std::unique_ptr<CMainFrame> frame_;
-  ControllerProtocol* protocol_ = nullptr;
 };
 
 TEST_F(UsbFindTest, OneHidControllerIsOpenedByTheScansType) {

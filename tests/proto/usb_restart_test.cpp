@@ -2,90 +2,36 @@
 // USB on the in-process HID bus, with the replugger polled beside the program's USB reader on
 // virtual time. The program closes its link, hears the controller go and come back, searches two
 // seconds after the arrival and finds it again; "Please Wait" then closes.
-#include <gtest/gtest.h>
-
-#include <unistd.h>
-
-#include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "app/command_line.h"
-#include "emulator/hid_backend.h"
-#include "emulator/hid_controller.h"
 #include "emulator/usb_replugger.h"
-#include "frame/frame_constants.h"
-#include "frame/main_frame.h"
 #include "frame/messages.h"
-#include "platform/hid_device.h"
-#include "platform/port_directory.h"
-#include "platform/scripted_ui_host.h"
-#include "platform/virtual_time_loop.h"
-#include "proto/controller_protocol.h"
 #include "proto/proto_constants.h"
 #include "proto/restart_commands.h"
+#include "usb_fixture.h"
 
 namespace kx7 {
 namespace {
 
-struct EchoRecorder : TerminalEcho {
-  std::string text;
-  void EchoChar(char c) override { text.push_back(c); }
-};
-
-struct TerminalStandIn : Window {
-  using Window::Window;
-  LResult OnMessage(MessageId, WParam, LParam) override { return 0; }
-};
-
 constexpr const char* kPath = "/dev/hidraw-restart";
 
-class UsbRestartTest : public ::testing::Test {
+class UsbRestartTest : public testing::UsbTest {
  protected:
-  UsbRestartTest() {
-    SetHidBackend(&hidBus_);
-    lockFolder_ = std::filesystem::temp_directory_path() / ("kx7-usb-restart-" + std::to_string(::getpid()) + "-" +
-                                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(lockFolder_);
-  }
-  ~UsbRestartTest() override {
-    loop_.SetIdleWork({});
-    frame_.reset();
-    SetHidBackend(nullptr);
-    std::filesystem::remove_all(lockFolder_);
-  }
-
   std::shared_ptr<emu::EmulatedHidController> Plug(const std::string& family) {
-    emu::HidControllerOptions options;
-    options.ownTouches = false;
-    options.clock = [this] { return loop_.Now(); };
-    auto controller = emu::CreateHidController(family, options);
-    EXPECT_TRUE(controller) << family;
-    EXPECT_TRUE(emu::AddToBackend(hidBus_, controller, kPath));
-    replugger_.WatchHid(hidBus_, controller, kPath, options.clock);
-    hardwareIds_.push_back(controller->HardwareId());
+    auto controller = PlugHid(family, kPath);
+    replugger_.WatchHid(hidBus_, controller, kPath, Clock());
     return controller;
   }
 
-  CMainFrame& Frame() {
-    if (frame_) return *frame_;
-    CMainFrame::Environment environment;
-    environment.settingsFolder = "/nonexistent-kx7-settings";
-    frame_ = std::make_unique<CMainFrame>(loop_, ui_, ports_, ParseStartupFlags({"-nosearch", "-noserial"}), environment);
-    protocol_ = &InstallControllerProtocol(*frame_, LinkReaders::kPolled);
-    protocol_->finder.usbHardwareIds = [this] { return hardwareIds_; };
-    protocol_->usb->Hid().SetLockDirectory(lockFolder_.string());
-    frame_->terminalEcho = &echo_;
-    frame_->settings.Options.LoopbackSentChars = true;
-    frame_->SetListener(slot::kTerminal, terminal_.Id());
+  void IdleWork() override { replugger_.Poll(loop_.Now()); }
+
+  CMainFrame& StartedFrame() {
+    CMainFrame& frame = Frame();
     // The emulated devices are announced to every started watcher of the process.
-    frame_->Devices().Start([this] { frame_->Post(msg::kDeviceEvents); });
-    loop_.SetIdleWork([this] {
-      replugger_.Poll(loop_.Now());
-      return protocol_->usb->PollOnce();
-    });
-    return *frame_;
+    frame.Devices().Start([&frame] { frame.Post(msg::kDeviceEvents); });
+    return frame;
   }
 
   // Runs the loop until `done`, for at most `limitMs` of virtual time.
@@ -95,22 +41,12 @@ class UsbRestartTest : public ::testing::Test {
     return done();
   }
 
-  std::filesystem::path lockFolder_;
-  VirtualTimeLoop loop_;
-  ScriptedUiHost ui_;
-  PortDirectory ports_;
-  SimulatedHidBackend hidBus_;
   emu::UsbReplugger replugger_;
-  std::vector<std::string> hardwareIds_;
-  EchoRecorder echo_;
-  TerminalStandIn terminal_{loop_};
-  std::unique_ptr<CMainFrame> frame_;
-  ControllerProtocol* protocol_ = nullptr;
 };
 
 TEST_F(UsbRestartTest, ALarchUsbRebootedIntoRomIsFoundAgainWhenItComesBack) {
   const auto larch = Plug("larch-usb");
-  Frame();
+  StartedFrame();
   protocol_->finder.FindController(0, false);
   ASSERT_EQ(Frame().LinkKind, link::kHid) << echo_.text;
   ASSERT_EQ(Frame().ControllerType, type::kLarchUsb);
