@@ -64,7 +64,7 @@ DecoderSettings CTerminalWnd::Settings() const {
   s.controllerFeatures = frame_.ControllerFeatures;
   s.linkKind = frame_.LinkKind;
   s.passThrough = frame_.passThrough;
-  s.multiTouch = (frame_.ControllerFeatures & (feature::kMultiContact | feature::kLarchMultitouch)) != 0;
+  s.multiTouch = IsMultiTouchController(frame_.ControllerType, frame_.ControllerFeatures);
   s.fullResolution = frame_.settings.Options.FullBirch2Resolution != 0;
   s.wrapOnCr = frame_.settings.Options.WrapOnCR != 0;
   s.wrapOnBit7 = frame_.settings.Options.WrapOnBit7 != 0;

@@ -109,7 +109,7 @@ LauncherState ToolsLauncher::State() const {
   s.linkKind = frame_.LinkKind;
   s.type = frame_.ControllerType;
   s.features = frame_.ControllerFeatures;
-  s.multiTouch = (frame_.ControllerFeatures & (feature::kMultiContact | feature::kLarchMultitouch)) != 0;
+  s.multiTouch = IsMultiTouchController(frame_.ControllerType, frame_.ControllerFeatures);
   for (int slot = 0; slot < kListenerSlots; ++slot) s.listening[static_cast<std::size_t>(slot)] = frame_.listeners.IsActive(slot);
   s.trackMouse = frame_.settings.Options.TrackMouse != 0;
   s.linearizeSwitch = frame_.startup.linearize != 0;

@@ -124,6 +124,13 @@ inline constexpr std::uint32_t kLarchUefi = 0x100000;
 inline constexpr std::uint32_t kLarchPen = 0x200000;
 }  // namespace feature
 
+// A multi-touch controller: one that numbers its contacts (features 0x1000 or 0x800), a USB Larch
+// (its reports are the multi-contact ones) or a touch-input device of the system.
+inline bool IsMultiTouchController(std::uint32_t t, std::uint32_t features) {
+  return (features & (feature::kMultiContact | feature::kLarchMultitouch)) != 0 || t == type::kLarchUsb0500 ||
+         t == type::kLarchUsb || (t >= type::kTouchInputFirst && t <= type::kTouchInputLast);
+}
+
 // The settings Find Controller tries on each port, in order; the first keeps the port's own.
 inline constexpr int kSearchSettingsCount = 57;
 inline constexpr std::array<const char*, kSearchSettingsCount> kSearchSettings = {
