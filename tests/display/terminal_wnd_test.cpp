@@ -32,6 +32,28 @@ TEST_F(TerminalWindowTest, OpensAsAMaximisedChildAndTakesDataFromItsFirstPaint) 
   EXPECT_EQ(launcher_->Terminal(), terminal) << "one terminal; the open one comes to the front";
 }
 
+// A USB Larch is a multi-touch controller whatever its feature bits: on the HID link its
+// 64-byte reports are decoded as contacts, not shown as undecoded bytes.
+TEST_F(TerminalWindowTest, AUsbLarchsReportsAreDecodedAsContacts) {
+  CTerminalWnd& terminal = OpenTerminal();
+  frame_->LinkKind = link::kHid;
+  frame_->ControllerType = type::kLarchUsb;
+  frame_->ControllerFeatures = feature::kLarchSensor1 | feature::kLarchModelSpruce;
+  std::vector<std::uint8_t> report(64, 0);
+  report[0] = 115;
+  report[1] = 0x07;  // tip, in range, valid
+  report[2] = 1;
+  report[3] = 0x34;
+  report[4] = 0x02;
+  report[5] = 0x78;
+  report[6] = 0x05;
+  report[61] = 1;
+  Receive(report);
+  const std::vector<std::string> rows = Rows(terminal);
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows[0].rfind("1D.234.578", 0), 0u) << rows[0];
+}
+
 TEST_F(TerminalWindowTest, TypedKeysGoToTheControllerAndShowOnceInTheirColour) {
   CTerminalWnd& terminal = OpenTerminal();
   frame_->settings.Options.LoopbackSentChars = 0;
