@@ -100,21 +100,19 @@ std::uint64_t DropOffOf(const UsbDropOffTimes& times, HidRestartKind kind) {
   return times.hardReset;
 }
 
-std::uint64_t DropOffOf(const UsbDropOffTimes& times, BirchUsbRestart kind) {
+// The Birch USB controller's restarts are the HID controllers' kinds under other names.
+HidRestartKind AsHidKind(BirchUsbRestart kind) {
   switch (kind) {
-    case BirchUsbRestart::kSoftReset:
-      return times.softReset;
-    case BirchUsbRestart::kHardReset:
-      return times.hardReset;
-    case BirchUsbRestart::kRomReboot:
-      return times.rebootRom;
-    case BirchUsbRestart::kRamReboot:
-      return times.rebootRam;
-    case BirchUsbRestart::kEepromReboot:
-      return times.rebootEeprom;
+    case BirchUsbRestart::kSoftReset: return HidRestartKind::kSoftReset;
+    case BirchUsbRestart::kHardReset: return HidRestartKind::kHardReset;
+    case BirchUsbRestart::kRomReboot: return HidRestartKind::kRebootRom;
+    case BirchUsbRestart::kRamReboot: return HidRestartKind::kRebootRam;
+    case BirchUsbRestart::kEepromReboot: return HidRestartKind::kRebootEep;
   }
-  return times.hardReset;
+  return HidRestartKind::kHardReset;
 }
+
+std::uint64_t DropOffOf(const UsbDropOffTimes& times, BirchUsbRestart kind) { return DropOffOf(times, AsHidKind(kind)); }
 
 }  // namespace
 
