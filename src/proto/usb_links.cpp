@@ -13,8 +13,6 @@ namespace kx7 {
 
 namespace {
 
-constexpr std::uint16_t kVendorKx = 0x0596;
-constexpr std::uint16_t kVendorLarch = 0x0914;
 // The mode the HID controllers report in once identified, and the Birch2 HID's own.
 constexpr std::uint8_t kHidReportMode = 6;
 constexpr std::uint8_t kBirch2ReportMode = 2;
@@ -250,12 +248,12 @@ bool UsbLinks::OpenHidOfType(std::uint32_t type, std::uint16_t product, bool fro
     return true;
   }
   if (type == type::kLarchUsb) {
-    return (product != 0 && hid_.OpenHidByIds(kVendorKx, product)) || (product != 0 && hid_.OpenHidByIds(kVendorLarch, product));
+    return (product != 0 && hid_.OpenHidByIds(hid::kVendorKx, product)) || (product != 0 && hid_.OpenHidByIds(hid::kVendorLarch, product));
   }
   const std::uint16_t wanted = ProductOf(type);
   if (wanted == 0) return false;
-  if (hid_.IsOpen() && hid_.Vendor() == kVendorKx && hid_.Product() == wanted) return true;
-  return hid_.OpenHidByIds(kVendorKx, wanted);
+  if (hid_.IsOpen() && hid_.Vendor() == hid::kVendorKx && hid_.Product() == wanted) return true;
+  return hid_.OpenHidByIds(hid::kVendorKx, wanted);
 }
 
 // A connect that identified the controller ends the search as an answered ping does.

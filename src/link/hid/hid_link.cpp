@@ -16,8 +16,6 @@ namespace kx7 {
 
 namespace {
 
-constexpr std::uint16_t kVendorKx = 0x0596;
-constexpr std::uint16_t kVendorLarch = 0x0914;
 // The reader's pause after a pass that brought nothing (a fetch that failed, or a report without
 // a touch): about a USB frame, so a device that answers at once is not polled in a busy loop.
 constexpr auto kIdlePause = std::chrono::milliseconds(1);
@@ -26,13 +24,13 @@ constexpr std::uint32_t kModeSwitchFindFlags = 0x06;
 
 // The products that expose several collections, of which only the controller's is taken.
 bool CollectionRequired(std::uint16_t vendor, std::uint16_t product) {
-  if (vendor == kVendorLarch) return true;
+  if (vendor == hid::kVendorLarch) return true;
   return (product >= 0x0500 && product <= 0x05FF) || (product >= 0x0700 && product <= 0x07FF) || product == 0xC000;
 }
 
 bool Considered(std::uint16_t vendor, std::uint16_t product) {
-  if (vendor == kVendorKx) return true;
-  if (vendor != kVendorLarch) return false;
+  if (vendor == hid::kVendorKx) return true;
+  if (vendor != hid::kVendorLarch) return false;
   const UsbDeviceEntry* entry = FindUsbDevice(vendor, product);
   return entry != nullptr && !entry->anyProduct();
 }
