@@ -3,12 +3,10 @@
 #include <cstdio>
 
 #include "proto/command_channel.h"
+#include "proto/proto_constants.h"
 
 namespace kx7::cli {
 namespace {
-
-constexpr std::uint8_t kSoh = 0x01;
-constexpr std::uint8_t kCr = 0x0D;
 
 bool Showable(unsigned char c) { return c >= 0x20 && c < 0x7F; }
 
@@ -46,24 +44,25 @@ std::string ShowableReply(const std::vector<std::uint8_t>& reply) {
   return out;
 }
 
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
+Json JsonText(const std::string& bytes) {
+  // The bytes as characters U+0000 to U+00FF, in UTF-8, which the JSON library takes.
+  std::string utf8;
+  utf8.reserve(bytes.size());
+  for (const char c : bytes) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte == '"') {
-      out += "\\\"";
-    } else if (byte == '\\') {
-      out += "\\\\";
-    } else if (Showable(byte)) {
-      out += c;
+    if (byte < 0x80) {
+      utf8 += c;
     } else {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04X", byte);
-      out += escaped;
+      utf8 += static_cast<char>(0xC0 | (byte >> 6));
+      utf8 += static_cast<char>(0x80 | (byte & 0x3F));
     }
   }
-  out += '"';
-  return out;
+  return Json(std::move(utf8));
+}
+
+void PrintJson(std::ostream& out, const Json& object) {
+  out << object.dump(-1, ' ', true) << '\n';
+  out.flush();
 }
 
 std::string ReportText(const ControllerReport& report) {
@@ -79,32 +78,34 @@ std::string ReportText(const ControllerReport& report) {
   return out;
 }
 
-std::string ReportJson(const ControllerReport& report) {
-  std::string out = "{";
-  out += "\"LinkKind\":" + std::to_string(report.linkKind);
-  out += ",\"PortSettings\":" + JsonString(report.portSettings);
-  out += ",\"ControllerType\":" + std::to_string(report.controllerType);
-  out += ",\"TypeName\":" + JsonString(report.typeName);
-  out += ",\"ControllerFeatures\":" + std::to_string(report.controllerFeatures);
-  out += ",\"PenMode\":" + std::to_string(report.penMode);
-  out += ",\"MultiTouchMode\":" + std::to_string(report.multiTouchMode);
-  out += ",\"Info\":{";
-  for (std::size_t i = 0; i < report.info.size(); ++i) {
-    if (i > 0) out += ",";
-    out += JsonString(kInfoKeys[i]) + ":" + JsonString(report.info[i]);
-  }
-  out += "}}\n";
-  return out;
+Json ReportJson(const ControllerReport& report) {
+  Json info = Json::object();
+  for (std::size_t i = 0; i < report.info.size(); ++i) info[kInfoKeys[i]] = JsonText(report.info[i]);
+  Json object = Json::object();
+  object["LinkKind"] = report.linkKind;
+  object["PortSettings"] = JsonText(report.portSettings);
+  object["ControllerType"] = report.controllerType;
+  object["TypeName"] = JsonText(report.typeName);
+  object["ControllerFeatures"] = report.controllerFeatures;
+  object["PenMode"] = report.penMode;
+  object["MultiTouchMode"] = report.multiTouchMode;
+  object["Info"] = std::move(info);
+  return object;
 }
 
-std::string BlockJson(int block, char status, const std::string& hex) {
-  const std::string statusText = status == 0 ? std::string() : std::string(1, status);
-  return "{\"Block\":" + std::to_string(block) + ",\"Status\":" + JsonString(statusText) +
-         ",\"Hex\":" + JsonString(hex) + "}\n";
+Json BlockJson(int block, char status, const std::string& hex) {
+  Json object = Json::object();
+  object["Block"] = block;
+  object["Status"] = status == 0 ? std::string() : std::string(1, status);
+  object["Hex"] = hex;
+  return object;
 }
 
-std::string ReplyJson(const std::vector<std::uint8_t>& reply) {
-  return "{\"Reply\":" + JsonString(ShowableReply(reply)) + ",\"Bytes\":" + JsonString(HexPairs(reply)) + "}\n";
+Json ReplyJson(const std::vector<std::uint8_t>& reply) {
+  Json object = Json::object();
+  object["Reply"] = ShowableReply(reply);
+  object["Bytes"] = HexPairs(reply);
+  return object;
 }
 
 }  // namespace kx7::cli

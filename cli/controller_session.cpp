@@ -1,85 +1,12 @@
 #include "controller_session.h"
 
+#include "cli_app.h"
 #include "frame/frame_constants.h"
 #include "frame/frame_texts.h"
 #include "proto/controller_type_names.h"
 #include "proto/proto_constants.h"
-#include "controller_commands.h"
-#include "terminal_command.h"
 
 namespace kx7::cli {
-namespace {
-
-// A one-line reply ends at its CR long before this.
-constexpr std::size_t kSendReplyLength = 256;
-
-void PrintReport(ControllerSession& session, const Request& request, std::ostream& out) {
-  const ControllerReport report = session.Report();
-  out << (request.json ? ReportJson(report) : ReportText(report));
-  out.flush();
-}
-
-int RunFind(ControllerSession& session, const Request& request, std::ostream& out) {
-  const bool found = session.Find();
-  PrintReport(session, request, out);
-  return found ? 0 : 1;
-}
-
-int RunIdentify(ControllerSession& session, const Request& request, std::ostream& out, std::ostream& err) {
-  // Without --link the search identifies what it finds.
-  const bool done = request.link ? session.OpenLink(*request.link) && session.Identify() : session.Find();
-  PrintReport(session, request, out);
-  if (!done) return 1;
-  if (session.Frame().ControllerType == kTypeGeneric) {
-    err << "kx7cli: no controller type identified\n";
-    return 1;
-  }
-  return 0;
-}
-
-int RunSend(ControllerSession& session, const Request& request, std::ostream& out, std::ostream& err) {
-  if (!session.Connect(request, false)) return 1;
-  CommandChannel& channel = session.Protocol().channel;
-  channel.SendCommand(request.text);
-  const ReplyBytes reply = channel.Transact(kSendReplyLength, 0);
-  // A time-out leaves at most the one byte that ended the wait.
-  const bool answered = reply.size() > 1;
-  if (request.json)
-    out << ReplyJson(reply);
-  else if (answered)
-    out << ShowableReply(reply) << "\n";
-  out.flush();
-  if (!answered) {
-    err << "kx7cli: no reply to \"" << ShowableText(request.text) << "\"\n";
-    return 1;
-  }
-  return 0;
-}
-
-int RunReadBlock(ControllerSession& session, const Request& request, std::ostream& out) {
-  // Over --link the controller is identified first: the block rules depend on its type.
-  if (!session.Connect(request, true)) return 1;
-  CommandChannel& channel = session.Protocol().channel;
-  std::vector<std::uint8_t> block;
-  if (!channel.ReadBlock(request.block, block)) return 1;
-  const std::string hex = HexPairs(block);
-  if (request.json) {
-    const char status = request.block == kSerialNumberBlock ? 0 : channel.LastBlockStatus();
-    out << BlockJson(request.block, status, hex);
-  } else {
-    out << hex << "\n";
-  }
-  out.flush();
-  return 0;
-}
-
-int RunWriteBlock(ControllerSession& session, const Request& request) {
-  if (!session.Connect(request, true)) return 1;
-  std::vector<std::uint8_t> block = request.blockBytes;
-  return session.Protocol().channel.WriteBlock(request.block, block) ? 0 : 1;
-}
-
-}  // namespace
 
 ControllerSession::ControllerSession(CDiagnosticApp& app, std::ostream& messages) : ui_(messages) {
   // Each command decides itself whether to search; the start-up search would come first.
@@ -122,9 +49,9 @@ bool ControllerSession::Identify() {
   return identified;
 }
 
-bool ControllerSession::Connect(const Request& request, bool identifyLink) {
-  if (!request.link) return Find();
-  if (!OpenLink(*request.link)) return false;
+bool ControllerSession::Connect(const std::optional<LinkRequest>& link, bool identifyLink) {
+  if (!link) return Find();
+  if (!OpenLink(*link)) return false;
   if (identifyLink) Identify();
   return true;
 }
@@ -143,36 +70,22 @@ ControllerReport ControllerSession::Report() {
   return report;
 }
 
-int RunControllerCommand(const Request& request, CDiagnosticApp& app, std::ostream& out, std::ostream& err) {
-  ControllerSession session(app, err);
-  switch (request.command) {
-    case Command::kFind:
-      return RunFind(session, request, out);
-    case Command::kIdentify:
-      return RunIdentify(session, request, out, err);
-    case Command::kSend:
-      return RunSend(session, request, out, err);
-    case Command::kReadBlock:
-      return RunReadBlock(session, request, out);
-    case Command::kWriteBlock:
-      return RunWriteBlock(session, request);
-    case Command::kTerminal:
-      return RunTerminal(session, request, out, err);
-    case Command::kReset:
-      return RunReset(session, request, out, err);
-    case Command::kReboot:
-      return RunReboot(session, request, out, err);
-    case Command::kRestoreDefaults:
-      return RunRestoreDefaults(session, request, out, err);
-    case Command::kPeek:
-      return RunPeek(session, request, out, err);
-    case Command::kPoke:
-      return RunPoke(session, request, err);
-    case Command::kPorts:
-    case Command::kDecode:
-      break;
+void ControllerSession::PrintReport(bool json, std::ostream& out) {
+  const ControllerReport report = Report();
+  if (json) {
+    PrintJson(out, ReportJson(report));
+    return;
   }
-  return 2;
+  out << ReportText(report);
+  out.flush();
+}
+
+int RunWithController(CliApp& cli, const std::function<int(ControllerSession&)>& command) {
+  CDiagnosticApp app;
+  if (const int code = cli.PreparePorts(app.ports); code != kExitDone) return code;
+  app.flags = ParseStartupFlags(cli.Globals().programSwitches);
+  ControllerSession session(app, cli.Err());
+  return command(session);
 }
 
 }  // namespace kx7::cli

@@ -5,9 +5,12 @@
 #include <memory>
 #include <ostream>
 
+#include <functional>
+#include <optional>
+
 #include "app/diagnostic_app.h"
+#include "cli_arguments.h"
 #include "cli_output.h"
-#include "cli_request.h"
 #include "cli_ui_host.h"
 #include "platform/real_time_loop.h"
 #include "proto/controller_protocol.h"
@@ -36,9 +39,11 @@ class ControllerSession {
   bool Identify();
   // Connects as the command asks: a search, or the --link port as it is; over --link the
   // controller is identified first when `identifyLink` is set.
-  bool Connect(const Request& request, bool identifyLink);
+  bool Connect(const std::optional<LinkRequest>& link, bool identifyLink);
 
   ControllerReport Report();
+  // The report as lines, or as one JSON object.
+  void PrintReport(bool json, std::ostream& out);
 
  private:
   RealTimeLoop loop_;
@@ -47,8 +52,11 @@ class ControllerSession {
   ControllerProtocol* protocol_ = nullptr;
 };
 
-// Runs a command that talks to the controller (every command but `ports`); returns the exit code:
-// 0 done, 1 the controller was not found or the exchange failed.
-int RunControllerCommand(const Request& request, CDiagnosticApp& app, std::ostream& out, std::ostream& err);
+class CliApp;
+
+// Runs a command that reaches the controller: the ports prepared as the command line says, the
+// program switches read, the frame made; `command` gets the session (it connects itself) and
+// returns the exit code.
+int RunWithController(CliApp& cli, const std::function<int(ControllerSession&)>& command);
 
 }  // namespace kx7::cli

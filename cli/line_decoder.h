@@ -9,11 +9,22 @@
 #include <ostream>
 #include <string_view>
 
-#include "cli_request.h"
 #include "display/report_decoder.h"
 #include "display/terminal_text.h"
 
 namespace kx7::cli {
+
+// What the decoders are told about the controller and the options. The terminal reads these from
+// the frame; decode has no frame, so they come from the command line.
+struct DecodeRequest {
+  std::uint32_t format = 32816;          // --format: a Format command id
+  std::uint32_t controllerType = 32861;  // --type: Birch, the plain KXS tablet controller
+  std::uint32_t features = 0;            // --features
+  bool fullResolution = false;           // --full-resolution
+  bool passThrough = false;              // --pass-through
+  bool wrapOnCr = true;                  // --wrap-on-cr, the program's default
+  bool wrapOnBit7 = true;                // --wrap-on-bit7, the program's default
+};
 
 class LineDecoder : private DecoderActions {
  public:

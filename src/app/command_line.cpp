@@ -28,19 +28,6 @@ bool ParseDelay(const std::string& text, std::uint32_t& out) {
   return true;
 }
 
-// "COMn" in any case, n from 1 to the highest number the link reaches.
-bool ParseComPort(const std::string& text, int& number) {
-  if (text.size() < 4 || text.size() > 6 || strncasecmp(text.c_str(), "COM", 3) != 0) return false;
-  int value = 0;
-  for (std::size_t i = 3; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return false;
-    value = value * 10 + (text[i] - '0');
-  }
-  if (value < 1 || value > kHighestEmulatedPort) return false;
-  number = value;
-  return true;
-}
-
 // A command by its number or its name ("32961", "kTerminal").
 std::optional<std::uint32_t> ParseCommandId(const std::string& text) {
   if (!text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); })) {
@@ -54,6 +41,36 @@ std::optional<std::uint32_t> ParseCommandId(const std::string& text) {
 }
 
 }  // namespace
+
+bool ParseComPort(const std::string& text, int& number) {
+  if (text.size() < 4 || text.size() > 6 || strncasecmp(text.c_str(), "COM", 3) != 0) return false;
+  int value = 0;
+  for (std::size_t i = 3; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    value = value * 10 + (text[i] - '0');
+  }
+  if (value < 1 || value > kHighestEmulatedPort) return false;
+  number = value;
+  return true;
+}
+
+bool ApplyEmulatePortOption(const std::string& value, FrontEndOptions& options, std::string& error) {
+  if (ParseComPort(value, options.emulatePort)) return true;
+  error = "--emulate-port " + value + ": not COM1 to COM" + std::to_string(kHighestEmulatedPort);
+  return false;
+}
+
+bool ApplyEmulateOption(const std::string& value, FrontEndOptions& options, std::string& error) {
+  const std::size_t comma = value.find(',');
+  const std::string family = value.substr(0, comma);
+  if (family.empty()) {
+    error = "--emulate " + value + ": no family named";
+    return false;
+  }
+  options.emulateFamily = family;
+  options.emulateSettings = comma == std::string::npos ? std::string() : value.substr(comma + 1);
+  return true;
+}
 
 FrontEndOptions TakeFrontEndOptions(std::vector<std::string>& arguments) {
   FrontEndOptions options;
@@ -91,21 +108,11 @@ FrontEndOptions TakeFrontEndOptions(std::vector<std::string>& arguments) {
         options.screenshotFile = value;
       }
     } else if (valueOf("--emulate-port", value)) {
-      if (value.empty()) continue;
-      if (!ParseComPort(value, options.emulatePort)) {
-        options.errors.push_back("--emulate-port " + value + ": not COM1 to COM" +
-                                 std::to_string(kHighestEmulatedPort));
-      }
+      std::string error;
+      if (!value.empty() && !ApplyEmulatePortOption(value, options, error)) options.errors.push_back(error);
     } else if (valueOf("--emulate", value)) {
-      if (value.empty()) continue;
-      const std::size_t comma = value.find(',');
-      const std::string family = value.substr(0, comma);
-      if (family.empty()) {
-        options.errors.push_back("--emulate " + value + ": no family named");
-        continue;
-      }
-      options.emulateFamily = family;
-      options.emulateSettings = comma == std::string::npos ? std::string() : value.substr(comma + 1);
+      std::string error;
+      if (!value.empty() && !ApplyEmulateOption(value, options, error)) options.errors.push_back(error);
     } else if (valueOf("--command", value)) {
       if (value.empty()) continue;
       const std::optional<std::uint32_t> id = ParseCommandId(value);

@@ -54,6 +54,14 @@ struct FrontEndOptions {
   std::vector<std::string> errors;            // unusable options, one message each
 };
 
+// "COMn" in any case, n from 1 to 256 (the highest COM port the controller link reaches).
+bool ParseComPort(const std::string& text, int& number);
+
+// The values of "--emulate FAMILY[,SETTINGS]" and "--emulate-port COMn" into `options`; false
+// with a line for the user when the value cannot be used.
+bool ApplyEmulateOption(const std::string& value, FrontEndOptions& options, std::string& error);
+bool ApplyEmulatePortOption(const std::string& value, FrontEndOptions& options, std::string& error);
+
 // Takes this program's own options out of `arguments` (argv without the program name).
 FrontEndOptions TakeFrontEndOptions(std::vector<std::string>& arguments);
 

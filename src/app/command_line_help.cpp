@@ -26,13 +26,27 @@ std::string AboutText() {
          "\nTouch controller diagnostics, calibration and programming";
 }
 
+std::string OptionHelpLines(const std::string& name, const std::string& help) {
+  std::string text = "  " + name;
+  if (text.size() >= kUsageHelpColumn)
+    text += "\n" + std::string(kUsageHelpColumn, ' ');
+  else
+    text.resize(kUsageHelpColumn, ' ');
+  for (const char c : help) {
+    text += c;
+    if (c == '\n') text += std::string(kUsageHelpColumn, ' ');
+  }
+  return text + "\n";
+}
+
 std::string FrontEndUsage(const char* programName) {
   std::string text = std::string("usage: ") + programName + " [options] [switches]\n\n";
   text +=
       "options:\n"
       "  --port COMn=PATH      map COM port n to a device (repeatable); also KX7_PORTS=\"COM3=/dev/pts/4,...\"\n"
       "  --screenshot FILE[,MS]  save a picture of the main window after MS milliseconds (default 3000), then close\n";
-  text += kEmulateOptionsHelp;
+  text += OptionHelpLines("--emulate FAMILY[,SETTINGS]", kEmulateHelp);
+  text += OptionHelpLines("--emulate-port COMn", kEmulatePortHelp);
   text += "  --command ID          run a menu command once the window is up, by number (32961) or name\n"
           "                        (kTerminal); repeatable, in order\n";
   text +=

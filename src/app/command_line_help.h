@@ -2,6 +2,7 @@
 // description in plain black, each line ended by CR LF.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -36,15 +37,22 @@ inline constexpr const char* kVersionString = "7.13.0.135";
 // What `kx7sdu --help` prints: this program's own options and the classic switches.
 std::string FrontEndUsage(const char* programName);
 
-// The lines of "--emulate" and "--emulate-port", the same in every front end's usage.
-inline constexpr const char* kEmulateOptionsHelp =
-    "  --emulate FAMILY[,SETTINGS]\n"
-    "                        serve an emulated controller of FAMILY (kx7emu --list shows them) on a\n"
-    "                        pseudo-terminal, with its own speed and framing SETTINGS (\"19200,N,8,1\";\n"
-    "                        default the family's); on a pseudo-terminal only speed and stop bits count.\n"
-    "                        A USB family (rowan-usb-gen2, rowan-usb-gen3, rowan-usb-gen4, larch-usb,\n"
-    "                        larch-usb-0500, maple, birch2-hid, resistive-usb-4wire, resistive-usb-5wire,\n"
-    "                        birch-usb) runs inside the program as a plugged-in USB controller\n"
-    "  --emulate-port COMn   the COM port the emulated serial controller appears as (default COM1)\n";
+// The help of "--emulate" and "--emulate-port", the same in every front end's usage; lines are
+// broken with '\n'.
+inline constexpr const char* kEmulateHelp =
+    "serve an emulated controller of FAMILY (kx7emu --list shows them) on a\n"
+    "pseudo-terminal, with its own speed and framing SETTINGS (\"19200,N,8,1\";\n"
+    "default the family's); on a pseudo-terminal only speed and stop bits count.\n"
+    "A USB family (rowan-usb-gen2, rowan-usb-gen3, rowan-usb-gen4, larch-usb,\n"
+    "larch-usb-0500, maple, birch2-hid, resistive-usb-4wire, resistive-usb-5wire,\n"
+    "birch-usb) runs inside the program as a plugged-in USB controller";
+inline constexpr const char* kEmulatePortHelp = "the COM port the emulated serial controller appears as (default COM1)";
+
+// Where an option's help starts in a usage text.
+inline constexpr std::size_t kUsageHelpColumn = 24;
+
+// An option in a usage text: two blanks and the name, the help from the help column (on a line of
+// its own when the name reaches it), every line of the help indented to it, a newline at the end.
+std::string OptionHelpLines(const std::string& name, const std::string& help);
 
 }  // namespace kx7

@@ -1,8 +1,9 @@
-// What kx7cli prints: replies, the report of find and identify, and JSON strings.
+// What kx7cli prints: replies, the report of find and identify, and JSON.
 #include "cli_output.h"
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -28,13 +29,27 @@ TEST(CliOutput, ShowsRepliesWithoutSohAndTheClosingCr) {
   for (const Case& c : cases) EXPECT_EQ(ShowableReply(c.reply), c.shown);
 }
 
-TEST(CliOutput, EscapesJsonStringsAsAscii) {
-  EXPECT_EQ(JsonString(""), "\"\"");
-  EXPECT_EQ(JsonString("COM1,9600,N,8,1"), "\"COM1,9600,N,8,1\"");
-  EXPECT_EQ(JsonString("a\"b\\c"), "\"a\\\"b\\\\c\"");
-  EXPECT_EQ(JsonString(std::string("\x01\r\n\x1F", 4)), "\"\\u0001\\u000D\\u000A\\u001F\"");
-  EXPECT_EQ(JsonString(std::string(1, '\0')), "\"\\u0000\"");
-  EXPECT_EQ(JsonString("\x7F\xE9"), "\"\\u007F\\u00E9\"");
+std::string Dumped(const Json& json) {
+  std::ostringstream out;
+  PrintJson(out, json);
+  return out.str();
+}
+
+TEST(CliOutput, JsonTextsStayAsciiWithEachByteTheCharacterOfItsNumber) {
+  struct Case {
+    std::string bytes;
+    const char* printed;
+  };
+  const Case cases[] = {
+      {"", "\"\"\n"},
+      {"COM1,9600,N,8,1", "\"COM1,9600,N,8,1\"\n"},
+      {"a\"b\\c", "\"a\\\"b\\\\c\"\n"},
+      {std::string("\x01\r\n\x1F", 4), "\"\\u0001\\r\\n\\u001f\"\n"},
+      {std::string(1, '\0'), "\"\\u0000\"\n"},
+      // Bytes above 7F are not UTF-8 from a controller: each is the character of its number.
+      {"\xE9\xFF\x80", "\"\\u00e9\\u00ff\\u0080\"\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Dumped(JsonText(c.bytes)), c.printed) << c.printed;
 }
 
 ControllerReport SampleReport() {
@@ -72,18 +87,18 @@ TEST(CliOutput, ReportTextHasOneLineForEachInfoLineThenTheState) {
 }
 
 TEST(CliOutput, ReportJsonIsOneObjectOnOneLine) {
-  EXPECT_EQ(ReportJson(SampleReport()),
+  EXPECT_EQ(Dumped(ReportJson(SampleReport())),
             "{\"LinkKind\":1,\"PortSettings\":\"9600,N,8,1\",\"ControllerType\":32882,\"TypeName\":\"Cedar GEN4\","
             "\"ControllerFeatures\":4096,\"PenMode\":32853,\"MultiTouchMode\":2,\"Info\":{\"OI\":\"OI:   WZ0401\","
-            "\"UV\":\"UV: \",\"UT\":\"UT: B4\\u000D\",\"NM\":\"NM: Cedar\",\"Port\":\"COM1,9600,N,8,1\","
+            "\"UV\":\"UV: \",\"UT\":\"UT: B4\\r\",\"NM\":\"NM: Cedar\",\"Port\":\"COM1,9600,N,8,1\","
             "\"Status\":\"Found\",\"Errors\":\"\",\"BaseType\":\"Cedar GEN4\"}}\n");
 }
 
 TEST(CliOutput, BlockAndReplyJson) {
-  EXPECT_EQ(BlockJson(1, 'A', "00FF"), "{\"Block\":1,\"Status\":\"A\",\"Hex\":\"00FF\"}\n");
-  EXPECT_EQ(BlockJson(5, 0, "0001E240"), "{\"Block\":5,\"Status\":\"\",\"Hex\":\"0001E240\"}\n");
-  EXPECT_EQ(ReplyJson({0x01, '0', 0x0D}), "{\"Reply\":\"0\",\"Bytes\":\"01300D\"}\n");
-  EXPECT_EQ(ReplyJson({0x01, '"', 0x07, 0x0D}), "{\"Reply\":\"\\\"<07>\",\"Bytes\":\"0122070D\"}\n");
+  EXPECT_EQ(Dumped(BlockJson(1, 'A', "00FF")), "{\"Block\":1,\"Status\":\"A\",\"Hex\":\"00FF\"}\n");
+  EXPECT_EQ(Dumped(BlockJson(5, 0, "0001E240")), "{\"Block\":5,\"Status\":\"\",\"Hex\":\"0001E240\"}\n");
+  EXPECT_EQ(Dumped(ReplyJson({0x01, '0', 0x0D})), "{\"Reply\":\"0\",\"Bytes\":\"01300D\"}\n");
+  EXPECT_EQ(Dumped(ReplyJson({0x01, '"', 0x07, 0x0D})), "{\"Reply\":\"\\\"<07>\",\"Bytes\":\"0122070D\"}\n");
 }
 
 }  // namespace

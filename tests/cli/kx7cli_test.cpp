@@ -322,10 +322,10 @@ TEST(Kx7cli, PortsListsOverridesFromTheCommandLineAndTheEnvironment) {
       << environment.output;
 }
 
-TEST(Kx7cli, BadUsageEndsWithExitCodeTwo) {
+TEST(Kx7cli, BadUsageEndsWithExitCode64) {
   for (const char* arguments : {"", "frobnicate", "--port COM3A=/dev/x ports", "--port"}) {
     const Result result = RunCli(arguments);
-    EXPECT_EQ(result.exitCode, 2) << arguments << ": " << result.output;
+    EXPECT_EQ(result.exitCode, 64) << arguments << ": " << result.output;
     EXPECT_FALSE(result.output.empty()) << arguments;
   }
   EXPECT_EQ(RunCli("--help").exitCode, 0);
@@ -337,36 +337,22 @@ TEST(Kx7cli, WithoutSystemPortsOnlyTheMappedPortsAreListed) {
   EXPECT_EQ(result.out, "COM3\t/dev/pts/41\nCOM200\t/dev/pts/42\n");
 }
 
-TEST(Kx7cli, HelpNamesEveryCommandAndOption) {
+TEST(Kx7cli, HelpNamesEveryCommandAndEachCommandItsOptions) {
   const Result result = RunCli("--help");
-  for (const char* word : {"find",
-                           "identify",
-                           "send TEXT",
-                           "read-block N",
-                           "write-block N HEX",
-                           "--link COMn",
-                           "--no-system-ports",
-                           "--json",
-                           "--emulate",
-                           "-noserial",
-                           "<XX>",
-                           "exit codes",
-                           "decode",
-                           "--format ID",
-                           "--type ID",
-                           "--features HEX",
-                           "--full-resolution",
-                           "--pass-through",
-                           "--wrap-on-cr",
-                           "--wrap-on-bit7",
-                           "32861",
-                           "terminal",
-                           "--time-display",
-                           "--log FILE",
-                           "--raw-log FILE",
-                           "--seconds N",
-                           "SIGINT"})
+  EXPECT_EQ(result.exitCode, 0);
+  for (const char* word : {"find", "identify", "send TEXT", "read-block N", "write-block N HEX", "--link COMn",
+                           "--no-system-ports", "--json", "--emulate", "-noserial", "<XX>", "exit codes", "decode",
+                           "terminal"})
     EXPECT_NE(result.out.find(word), std::string::npos) << word;
+  const Result decode = RunCli("decode --help");
+  EXPECT_EQ(decode.exitCode, 0);
+  for (const char* word : {"--format ID", "--type ID", "--features HEX", "--full-resolution", "--pass-through",
+                           "--wrap-on-cr", "--wrap-on-bit7", "32861"})
+    EXPECT_NE(decode.out.find(word), std::string::npos) << word;
+  const Result terminal = RunCli("terminal --help");
+  EXPECT_EQ(terminal.exitCode, 0);
+  for (const char* word : {"--time-display", "--log FILE", "--raw-log FILE", "--seconds N", "SIGINT"})
+    EXPECT_NE(terminal.out.find(word), std::string::npos) << word;
 }
 
 TEST_F(Kx7cliController, DecodeReadsTheBytesOfStandardInput) {
@@ -394,14 +380,21 @@ TEST_F(Kx7cliController, DecodeReadsTheBytesOfStandardInput) {
   EXPECT_FALSE(std::filesystem::exists(folder_ + "/kx7sdua.ini"));
 }
 
-TEST(Kx7cli, DecodeAndTerminalBadUsageEndsWithExitCodeTwo) {
+TEST(Kx7cli, DecodeAndTerminalBadUsageEndsWithExitCode64) {
   for (const char* arguments : {"decode --format 1", "decode --wrap-on-cr 2", "decode --type 1", "decode extra",
                                 "--link COM1 decode", "--emulate cedar-gen4 decode", "terminal --seconds 0",
                                 "terminal --time-display 4", "terminal --format 32818", "find --log x.log"}) {
     const Result result = RunCli(std::string(arguments) + " </dev/null");
-    EXPECT_EQ(result.exitCode, 2) << arguments << ": " << result.output;
+    EXPECT_EQ(result.exitCode, 64) << arguments << ": " << result.output;
     EXPECT_NE(result.err.find("kx7cli: "), std::string::npos) << arguments << ": " << result.err;
   }
+}
+
+TEST_F(Kx7cliController, TerminalWithALogThatCannotBeOpenedEndsWithExitCode4) {
+  const Result result = Run(kCedar + "terminal --seconds 1 --log '" + folder_ + "/missing/touches.log'");
+  EXPECT_EQ(result.exitCode, 4) << result.output;
+  EXPECT_NE(result.err.find("Failed to open file!"), std::string::npos) << result.err;
+  EXPECT_EQ(result.out, "");
 }
 
 TEST_F(Kx7cliController, TerminalPrintsTheDecodedTouchesAsTheyComeAndLogsThem) {
@@ -506,7 +499,7 @@ TEST_F(Kx7cliController, FindFindsEveryEmulatedUsbController) {
     EXPECT_EQ(result.err.find("Can't"), std::string::npos) << result.err;
   }
   const Result settings = Run("--no-system-ports --emulate maple,9600,N,8,1 find");
-  EXPECT_EQ(settings.exitCode, 2) << settings.output;
+  EXPECT_EQ(settings.exitCode, 64) << settings.output;
   EXPECT_NE(settings.err.find("takes no line settings"), std::string::npos) << settings.err;
 }
 
@@ -554,13 +547,13 @@ TEST_F(Kx7cliController, PeekPrintsHexadecimalSixteenALine) {
   EXPECT_NE(silent.err.find("the memory write failed"), std::string::npos) << silent.err;
 }
 
-TEST(Kx7cli, RestartAndMemoryBadUsageEndsWithExitCodeTwo) {
+TEST(Kx7cli, RestartAndMemoryBadUsageEndsWithExitCode64) {
   for (const char* arguments : {"reset medium", "reboot flash", "peek 14 0 1", "peek 0 0 0", "peek 0 x10 4",
                                 "poke 7 0 ABC", "poke 7 0 12345 --words", "restore-defaults --cable",
                                 "restore-defaults --blocks 9", "peek 0 0", "find --words"}) {
     SCOPED_TRACE(arguments);
     const Result result = RunCli(std::string("--no-system-ports ") + arguments);
-    EXPECT_EQ(result.exitCode, 2) << result.output;
+    EXPECT_EQ(result.exitCode, 64) << result.output;
   }
 }
 
@@ -680,7 +673,7 @@ TEST_F(Kx7cliController, BlockFailuresAndBadBlockBytes) {
   EXPECT_NE(refused.err.find("Write Failed"), std::string::npos) << refused.err;
 
   const Result bad = Run(kCedar + "write-block 1 XYZ");
-  EXPECT_EQ(bad.exitCode, 2) << bad.output;
+  EXPECT_EQ(bad.exitCode, 64) << bad.output;
   EXPECT_NE(bad.err.find("hexadecimal"), std::string::npos) << bad.err;
   EXPECT_NE(bad.err.find("--help"), std::string::npos) << bad.err;
 }

@@ -1,19 +1,46 @@
-#include "terminal_command.h"
+// terminal: the terminal window on the console. The frame finds the controller (or opens the
+// --link port), the tools launcher opens the terminal, and every line the terminal ends is printed
+// as it ends, until SIGINT or SIGTERM or for the given seconds; the log commands log it as the
+// desktop program does.
+#include <CLI/CLI.hpp>
 
 #include <signal.h>
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "cli_app.h"
 #include "cli_output.h"
+#include "command_groups.h"
+#include "controller_session.h"
 #include "frame/command_ids.h"
 #include "log/log_file.h"
 
 namespace kx7::cli {
 namespace {
+
+constexpr int kLastTimeDisplay = 3;
+constexpr int kMostSeconds = 999999999;
+
+constexpr const char* kTerminalHelp =
+    "The terminal opens once the controller is found (over --link: identified) and shows what the\n"
+    "controller sends, decoded in the report format KXS; each line is printed as it ends, bytes\n"
+    "outside printable ASCII as <XX>, and the line still open at the end is printed too. SIGINT or\n"
+    "SIGTERM ends the run at any point, the search too, and so does a reader that stops reading\n"
+    "standard output; the exit code is then 0. Exit code 1: no controller, or the port did not\n"
+    "open; 4: the log file did not open.";
+
+// How long the terminal streams and where it logs.
+struct TerminalRequest {
+  std::optional<int> timeDisplay;  // --time-display 0-3 for this run; nothing: the saved setting
+  std::string logFile;             // --log: a text log appended as the terminal writes it
+  std::string rawLogFile;          // --raw-log: the received bytes appended unchanged
+  int seconds = 0;                 // --seconds: after the terminal opened; 0: until a signal
+};
 
 // Set from a signal handler in whichever thread the signal lands.
 std::atomic<int> stopSignal{0};
@@ -129,25 +156,23 @@ void PrintLine(std::ostream& out, std::string_view line) {
   out.flush();
 }
 
-}  // namespace
-
-int RunTerminal(ControllerSession& session, const Request& request, std::ostream& out, std::ostream& err) {
+int RunTerminal(CliApp& cli, ControllerSession& session, const TerminalRequest& options) {
+  std::ostream& out = cli.Out();
   StopSignals signals;
   RunWatch watch(session.Loop(), session.Frame().Id());
-  const TerminalRequest& options = request.terminal;
   // Over --link the controller is identified first: the decoders go by its type.
-  const bool connected = session.Connect(request, true);
-  if (StopSignals::Caught()) return 0;
-  if (!connected) return 1;
-  if (!OpenLog(session, options)) return 1;
+  const bool connected = session.Connect(cli.Globals().link, true);
+  if (StopSignals::Caught()) return kExitDone;
+  if (!connected) return kExitFailed;
+  if (!OpenLog(session, options)) return kExitCannotOpen;
 
   CMainFrame& frame = session.Frame();
   TimeDisplayForRun timeDisplay(frame.settings.Options, options.timeDisplay);
   frame.OnCommand(cmd::kTerminal);
   CTerminalWnd* terminal = session.Ui().Terminal();
   if (terminal == nullptr) {
-    err << "kx7cli: the terminal did not open\n";
-    return 1;
+    cli.Err() << "kx7cli: the terminal did not open\n";
+    return kExitFailed;
   }
   terminal->Text().onLineEnded = [&out](std::string_view line) { PrintLine(out, line); };
   // What the view does at its first paint: from now on the terminal takes what arrives.
@@ -162,7 +187,57 @@ int RunTerminal(ControllerSession& session, const Request& request, std::ostream
     if (!open.empty() && out) PrintLine(out, open);
     text.onLineEnded = nullptr;
   }
-  return 0;
+  return kExitDone;
+}
+
+}  // namespace
+
+void AddTerminalCommand(CliApp& cli) {
+  auto request = std::make_shared<TerminalRequest>();
+  CLI::App& terminal = cli.AddCommand(
+      "terminal", "print the terminal's lines as they end, until SIGINT, SIGTERM or --seconds", kControllerGroup);
+  AddValue(
+      terminal, "--time-display", "N",
+      "the terminal's time stamps, for this run only (the saved setting stays):\n"
+      "0 off, 1 \"%010d \" milliseconds since the terminal opened, 2 \"%05d  \"\n"
+      "milliseconds since the last stamp, 3 \"{MM/DD/YYYY hh:mm:ss} \";\n"
+      "default the saved setting (at first 0)",
+      [request](const std::string& value) {
+        request->timeDisplay = ReadDecimal(value, 0, kLastTimeDisplay, 1);
+        return request->timeDisplay.has_value();
+      },
+      "not 0 (off), 1 (absolute), 2 (relative) or 3 (date and time)");
+  AddValue(
+      terminal, "--log", "FILE",
+      "append what the terminal shows to FILE, as Toggle Logging does: each\n"
+      "line ended by CR (CR LF with the LogLinefeeds setting)",
+      [request](const std::string& value) {
+        request->logFile = value;
+        return !value.empty();
+      },
+      "no file name");
+  AddValue(
+      terminal, "--raw-log", "FILE", "append every received byte to FILE unchanged, as the raw log does",
+      [request](const std::string& value) {
+        request->rawLogFile = value;
+        return !value.empty();
+      },
+      "no file name");
+  AddValue(
+      terminal, "--seconds", "N", "stop N seconds after the terminal opened (default: at SIGINT or SIGTERM)",
+      [request](const std::string& value) {
+        const std::optional<int> seconds = ReadDecimal(value, 1, kMostSeconds, 9);
+        if (seconds) request->seconds = *seconds;
+        return seconds.has_value();
+      },
+      "not a whole number of seconds from 1 to 999999999");
+  terminal.footer(kTerminalHelp);
+  cli.OnRun(terminal, [&cli, request] {
+    if (cli.Globals().json) return cli.UsageError("terminal prints the terminal's lines as they are; --json is not for it");
+    if (!request->logFile.empty() && !request->rawLogFile.empty())
+      return cli.UsageError("one log at a time: --log or --raw-log");
+    return RunWithController(cli, [&cli, request](ControllerSession& session) { return RunTerminal(cli, session, *request); });
+  });
 }
 
 }  // namespace kx7::cli

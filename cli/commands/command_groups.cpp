@@ -1,0 +1,13 @@
+#include "command_groups.h"
+
+namespace kx7::cli {
+
+void AddCommandGroups(CliApp& cli) {
+  AddControllerCommands(cli);
+  AddRestartCommands(cli);
+  AddMemoryCommands(cli);
+  AddDecodeCommand(cli);
+  AddTerminalCommand(cli);
+}
+
+}  // namespace kx7::cli
