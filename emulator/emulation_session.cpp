@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "emulated_device.h"
 #include "hid_backend.h"
 #include "hid_family.h"
 #include "platform/usb_hardware_ids.h"
@@ -34,6 +35,16 @@ bool IsInProcessFamily(const std::string& family) {
 std::unique_ptr<EmulationSession> EmulationSession::Start(const std::string& family, const std::string& settings,
                                                           std::string& error, bool& badUsage) {
   std::unique_ptr<EmulationSession> session(new EmulationSession);
+  const std::vector<std::string>& serialFamilies = FamilyNames();
+  if (!IsInProcessFamily(family) &&
+      std::find(serialFamilies.begin(), serialFamilies.end(), family) == serialFamilies.end()) {
+    badUsage = true;
+    std::string known;
+    for (const std::vector<std::string>* names : {&serialFamilies, &InProcessFamilyNames()})
+      for (const std::string& name : *names) known += (known.empty() ? "" : ", ") + name;
+    error = "no emulated family \"" + family + "\" (there are " + known + ")";
+    return nullptr;
+  }
   if (!IsInProcessFamily(family)) {
     session->pty_ = StartEmulator(family, settings, error, badUsage);
     if (!session->pty_) return nullptr;
