@@ -263,10 +263,14 @@ std::optional<HidReport> HidLink::HidGetFeature(std::uint8_t reportId, std::size
   RefreshReaderState();
   const std::uint32_t type = frame_.ControllerType;
   if (!TakeRequestMutex(hid::kRequestMutexWaitMs)) return std::nullopt;
-  std::optional<HidReport> got = handle_->GetFeature(reportId, length);
-  if (got && (got->empty() || (*got)[0] != reportId)) got.reset();
-  if (got && got->size() > kMaxAnswer) got->resize(kMaxAnswer);
-  if (got) answer_ = *got;
+  // Only an answer of the report asked for counts, cut to the longest the link keeps.
+  std::optional<HidReport> got;
+  if (std::optional<HidReport> fetched = handle_->GetFeature(reportId, length);
+      fetched && !fetched->empty() && fetched->front() == reportId) {
+    if (fetched->size() > kMaxAnswer) fetched->resize(kMaxAnswer);
+    answer_ = *fetched;
+    got = std::move(fetched);
+  }
   if ((flags & hid::flag::kNoLog) == 0) {
     std::optional<hid::Bytes> shown;
     if (got) shown = hid::Bytes(*got);
