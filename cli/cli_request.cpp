@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "controller/controller_type_names.h"
 #include "frame/frame_constants.h"
 #include "link/serial/serial_settings.h"
 #include "proto/command_channel.h"
-#include "proto/controller_type_names.h"
 
 namespace kx7::cli {
 namespace {

@@ -1,8 +1,9 @@
 #include "controller_session.h"
 
+#include "controller/controller_type_names.h"
+#include "controller/controller_types.h"
 #include "frame/frame_constants.h"
 #include "frame/frame_texts.h"
-#include "proto/controller_type_names.h"
 #include "proto/proto_constants.h"
 #include "controller_commands.h"
 #include "terminal_command.h"
@@ -30,7 +31,7 @@ int RunIdentify(ControllerSession& session, const Request& request, std::ostream
   const bool done = request.link ? session.OpenLink(*request.link) && session.Identify() : session.Find();
   PrintReport(session, request, out);
   if (!done) return 1;
-  if (session.Frame().ControllerType == kTypeGeneric) {
+  if (session.Frame().ControllerType == type::kGeneric) {
     err << "kx7cli: no controller type identified\n";
     return 1;
   }

@@ -1,8 +1,9 @@
 #include "display/format_commands.h"
 
+#include "controller/controller_families.h"
+#include "controller/controller_types.h"
 #include "frame/command_ids.h"
 #include "proto/controller_protocol.h"
-#include "proto/proto_constants.h"
 
 namespace kx7 {
 

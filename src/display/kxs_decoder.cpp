@@ -1,5 +1,6 @@
 #include "display/kxs_decoder.h"
 
+#include "controller/controller_types.h"
 #include "display/display_constants.h"
 #include "proto/proto_constants.h"
 

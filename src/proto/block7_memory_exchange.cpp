@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "controller/controller_types.h"
 #include "frame/messages.h"
 #include "link/driver/driver_constants.h"
 #include "platform/window_messages.h"

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "controller/controller_families.h"
+#include "controller/controller_types.h"
 #include "proto/proto_constants.h"
 
 namespace kx7 {

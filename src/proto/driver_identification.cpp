@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "controller/controller_types.h"
 #include "link/driver/driver_constants.h"
 #include "proto/error_words.h"
 #include "proto/identity_decision.h"
@@ -263,14 +264,14 @@ bool DriverIdentification::ConnectBirchUsb(std::uint32_t type, bool fromKx7List)
     opened = link_.OpenRivetwareUsb();
   }
   if (!opened) {
-    frame_.ControllerType = kTypeGeneric;
+    frame_.ControllerType = type::kGeneric;
     frame_.ControllerFeatures = 0;
     return false;
   }
   if (!Identify()) {
     link_.Close(frame_.LinkKind);
     frame_.LinkKind = link::kClosed;
-    frame_.ControllerType = kTypeGeneric;
+    frame_.ControllerType = type::kGeneric;
     frame_.ControllerFeatures = 0;
     if (Cancelled()) return false;
     if (type == type::kBirchUsbRom) {

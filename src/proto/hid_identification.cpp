@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "controller/controller_families.h"
+#include "controller/controller_types.h"
 #include "link/hid/hid_reports.h"
 #include "proto/error_words.h"
 #include "proto/proto_constants.h"
@@ -52,7 +54,7 @@ void HidIdentification::Finish(const std::string& errors) {
 bool HidIdentification::Identify() {
   const std::uint32_t type = frame_.ControllerType;
   if (type == type::kBirch2Hid) return IdentifyBirch2();
-  if (hid::IsTouchInputType(type)) return IdentifyTouchInput();
+  if (IsTouchInputType(type)) return IdentifyTouchInput();
   return IdentifyGeneric();
 }
 

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdio>
 
+#include "controller/controller_families.h"
+#include "controller/controller_types.h"
 #include "link/driver/driver_constants.h"
 #include "link/hid/hid_constants.h"
 #include "link/hid/hid_reports.h"

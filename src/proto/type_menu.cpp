@@ -1,7 +1,9 @@
 #include "proto/type_menu.h"
 
+#include "controller/controller_families.h"
+#include "controller/controller_type_names.h"
+#include "controller/controller_types.h"
 #include "frame/command_ids.h"
-#include "proto/controller_type_names.h"
 #include "proto/proto_constants.h"
 
 namespace kx7 {
