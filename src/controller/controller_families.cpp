@@ -14,6 +14,12 @@ bool IsUsbRowanCedar(std::uint32_t type) {
   return type == type::kRowanUsbGen2 || type == type::kRowanUsbGen3 || type == type::kRowanGen4;
 }
 
+bool IsBirchUsbType(std::uint32_t type) { return type == type::kBirchUsb || type == type::kBirchUsbRom; }
+
+bool IsDriverPassThroughBirchUsb(std::uint32_t type, std::uint32_t features) {
+  return IsBirchUsbType(type) && (features & feature::kDriverPassThrough) != 0;
+}
+
 bool IsResistiveUsbType(std::uint32_t type) {
   return type == type::kResistive4WireUsb || type == type::kResistive5WireUsb;
 }

@@ -9,6 +9,10 @@ namespace kx7 {
 bool IsRowanCedar(std::uint32_t type);
 bool IsSerialRowanCedar(std::uint32_t type);
 bool IsUsbRowanCedar(std::uint32_t type);
+// The Birch USB controller, running its firmware or its ROM.
+bool IsBirchUsbType(std::uint32_t type);
+// A Birch USB controller whose driver passes the command set through to it (feature 0x200).
+bool IsDriverPassThroughBirchUsb(std::uint32_t type, std::uint32_t features);
 // The resistive USB controllers, 4-wire and 5-wire.
 bool IsResistiveUsbType(std::uint32_t type);
 // The Larch types, serial and USB.

@@ -129,8 +129,7 @@ CommandState FormatCommands::Update(std::uint32_t id) const {
   const std::uint32_t features = frame_.ControllerFeatures;
   const bool checked = frame_.ReportFormat == id;
   // The KX7 pass-through variant of Birch USB.
-  const bool kx7PassThrough = (type == type::kBirchUsb || type == type::kBirchUsbRom) &&
-                              (features & feature::kDriverPassThrough) != 0;
+  const bool kx7PassThrough = IsDriverPassThroughBirchUsb(type, features);
   switch (id) {
     case cmd::kFormatKxs:
       return CommandState{true, checked && !frame_.zMode && !frame_.downUpMode};

@@ -69,8 +69,7 @@ void CommandChannel::SendBytes(const std::uint8_t* bytes, std::size_t count) {
 }
 
 bool CommandChannel::DriverPassThroughVariant() const {
-  return (frame_.ControllerType == type::kBirchUsb || frame_.ControllerType == type::kBirchUsbRom) &&
-         (frame_.ControllerFeatures & feature::kDriverPassThrough) != 0;
+  return IsDriverPassThroughBirchUsb(frame_.ControllerType, frame_.ControllerFeatures);
 }
 
 

@@ -91,7 +91,7 @@ CommandState TypeMenu::Update(std::uint32_t id) const {
   if (ControllerTypeName(id)[0] == '\0' && !(id >= type::kTouchInputFirst && id <= type::kTouchInputLast))
     return CommandState{false, false};
   bool enabled = false;
-  if (id == type::kBirchUsb || id == type::kBirchUsbRom || id == type::kUsb1)
+  if (IsBirchUsbType(id) || id == type::kUsb1)
     enabled = IsUsbDriverLink(link);
   else if (IsHidType(id))
     enabled = IsHidLink(link);

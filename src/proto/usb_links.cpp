@@ -207,7 +207,7 @@ ControllerFinder::StepResult UsbLinks::PickHid() {
 }
 
 bool UsbLinks::ConnectByType(std::uint32_t type, std::uint16_t product, bool fromKx7List) {
-  if (type == type::kBirchUsb || type == type::kBirchUsbRom) {
+  if (IsBirchUsbType(type)) {
     if (!driverIdentification_.ConnectBirchUsb(type, fromKx7List)) return false;
     Found();
     return true;
@@ -286,7 +286,7 @@ bool UsbLinks::ConnectHid(std::uint32_t type, std::uint16_t product, bool fromKx
       frame_.CloseLink();
       return false;
     }
-    ConnectFailed(type == type::kResistive4WireUsb || type == type::kResistive5WireUsb);
+    ConnectFailed(IsResistiveUsbType(type));
     return false;
   }
   if (frame_.ControllerType == type::kBirch2Hid) {
