@@ -12,12 +12,12 @@
 #include <string_view>
 #include <vector>
 
+#include "controller/controller_types.h"
 #include "kxs_stream.h"
 #include "display/display_constants.h"
 #include "display/report_decoder.h"
 #include "display/terminal_sink.h"
 #include "display/terminal_text.h"
-#include "proto/proto_constants.h"
 
 namespace kx7 {
 namespace {

@@ -18,6 +18,7 @@
 #include <new>
 #include <vector>
 
+#include "controller/controller_types.h"
 #include "kxs_stream.h"
 #include "app/command_line.h"
 #include "display/display_constants.h"
@@ -29,7 +30,6 @@
 #include "platform/port_directory.h"
 #include "platform/scripted_ui_host.h"
 #include "platform/virtual_time_loop.h"
-#include "proto/proto_constants.h"
 
 namespace {
 std::atomic<std::size_t> allocations{0};

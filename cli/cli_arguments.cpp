@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "app/command_line.h"
-#include "proto/controller_type_names.h"
+#include "controller/controller_type_names.h"
 #include "link/serial/serial_settings.h"
 
 namespace kx7::cli {

@@ -1,9 +1,9 @@
 #include "controller_session.h"
 
 #include "cli_app.h"
+#include "controller/controller_type_names.h"
 #include "frame/frame_constants.h"
 #include "frame/frame_texts.h"
-#include "proto/controller_type_names.h"
 #include "proto/proto_constants.h"
 
 namespace kx7::cli {

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "cli_output.h"
-#include "proto/proto_constants.h"
+#include "controller/controller_types.h"
 
 namespace kx7::cli {
 

@@ -7,8 +7,8 @@
 #include <iterator>
 #include <span>
 
+#include "controller/controller_types.h"
 #include "link/hid/hid_reader.h"
-#include "proto/proto_constants.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 3) return 0;

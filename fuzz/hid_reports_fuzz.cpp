@@ -8,8 +8,9 @@
 #include <span>
 #include <string>
 
+#include "controller/controller_families.h"
+#include "controller/controller_types.h"
 #include "link/hid/hid_reports.h"
-#include "proto/proto_constants.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
@@ -22,10 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::span<const std::uint8_t> bytes(data + 1, size - 1);
 
   if (const auto record = kx7::hid::ParseControllerIdRecord(type, bytes)) {
-    const std::size_t length = kx7::hid::IsLarchHidType(type) ? 24 : 16;
+    const std::size_t length = kx7::IsLarchUsbType(type) ? 24 : 16;
     if (bytes.size() < length || record->reportId != bytes[0] || record->flags != bytes[5]) std::abort();
     for (int block = 0; block <= 10; ++block) (void)kx7::hid::BlockStatusLetter(type, *record, block);
-  } else if (bytes.size() >= (kx7::hid::IsLarchHidType(type) ? 24u : 16u)) {
+  } else if (bytes.size() >= (kx7::IsLarchUsbType(type) ? 24u : 16u)) {
     std::abort();
   }
   if (const auto identity = kx7::hid::ParseBirch2IdentityRecord(bytes)) {

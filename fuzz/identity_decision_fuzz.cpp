@@ -6,9 +6,10 @@
 #include <iterator>
 #include <string>
 
+#include "controller/controller_families.h"
+#include "controller/controller_types.h"
 #include "proto/error_words.h"
 #include "proto/identity_decision.h"
-#include "proto/proto_constants.h"
 
 namespace {
 

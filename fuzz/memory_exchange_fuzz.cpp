@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "controller/controller_types.h"
 #include "emulator/emulated_device.h"
 #include "emulator/in_process_backend.h"
 #include "frame/main_frame.h"
@@ -20,7 +21,6 @@
 #include "platform/virtual_time_loop.h"
 #include "proto/controller_protocol.h"
 #include "proto/memory_exchange.h"
-#include "proto/proto_constants.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <cstdint>
 #include <string_view>
 
+#include "controller/controller_types.h"
 #include "display/display_constants.h"
 #include "display/report_decoder.h"
 #include "display/terminal_sink.h"
 #include "frame/frame_constants.h"
-#include "proto/proto_constants.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 
 #include "cli_app.h"
 #include "command_groups.h"
+#include "controller/controller_types.h"
 #include "controller_session.h"
 #include "platform/port_directory.h"
 #include "proto/command_channel.h"
@@ -46,7 +47,7 @@ int Identify(CliApp& cli, ControllerSession& session) {
   const bool done = link ? session.OpenLink(*link) && session.Identify() : session.Find();
   session.PrintReport(cli.Globals().json, cli.Out());
   if (!done) return kExitFailed;
-  if (session.Frame().ControllerType == kTypeGeneric) {
+  if (session.Frame().ControllerType == type::kGeneric) {
     cli.Err() << "kx7cli: no controller type identified\n";
     return kExitFailed;
   }

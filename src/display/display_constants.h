@@ -7,9 +7,10 @@
 #include <cstdint>
 #include <string_view>
 
+#include "controller/controller_families.h"
+#include "controller/controller_types.h"
 #include "frame/command_ids.h"
 #include "link/hid/hid_constants.h"
-#include "proto/proto_constants.h"
 
 namespace kx7 {
 
@@ -146,9 +147,7 @@ inline constexpr std::string_view kRawSeparator = "\t ";
 // Types of the four-channel stream: the ones that keep a Block-1 checksum.
 inline bool KeepsBlock1Checksum(std::uint32_t controllerType) { return IsRowanCedar(controllerType); }
 // Types that show nothing in format 32843.
-inline bool HasNoSignalDisplay(std::uint32_t controllerType) {
-  return controllerType == type::kLarchUsb0500 || controllerType == type::kLarch || controllerType == type::kLarchUsb;
-}
+inline bool HasNoSignalDisplay(std::uint32_t controllerType) { return IsLarchType(controllerType); }
 // Types whose corner reports are the 10-bit form.
 inline bool HasTenBitCorners(std::uint32_t controllerType) {
   return controllerType == type::kHazel3 || controllerType == type::kHawthorn;

@@ -1,8 +1,9 @@
 #include "display/format_commands.h"
 
+#include "controller/controller_families.h"
+#include "controller/controller_types.h"
 #include "frame/command_ids.h"
 #include "proto/controller_protocol.h"
-#include "proto/proto_constants.h"
 
 namespace kx7 {
 
@@ -128,8 +129,7 @@ CommandState FormatCommands::Update(std::uint32_t id) const {
   const std::uint32_t features = frame_.ControllerFeatures;
   const bool checked = frame_.ReportFormat == id;
   // The KX7 pass-through variant of Birch USB.
-  const bool kx7PassThrough = (type == type::kBirchUsb || type == type::kBirchUsbRom) &&
-                              (features & feature::kDriverPassThrough) != 0;
+  const bool kx7PassThrough = IsDriverPassThroughBirchUsb(type, features);
   switch (id) {
     case cmd::kFormatKxs:
       return CommandState{true, checked && !frame_.zMode && !frame_.downUpMode};

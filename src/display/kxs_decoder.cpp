@@ -1,5 +1,6 @@
 #include "display/kxs_decoder.h"
 
+#include "controller/controller_families.h"
 #include "display/display_constants.h"
 #include "proto/proto_constants.h"
 
@@ -99,7 +100,7 @@ void KxsDecoder::AfterY(const DecoderSettings& settings) {
   context_.sink.AppendText(text.View(), TextKind::kDecoded);
   context_.sink.EndLine(LineEnd::kReportEnd);
   if (settings.pollMode) context_.actions.SendPollByte();
-  const bool birchUsb = settings.controllerType == type::kBirchUsb || settings.controllerType == type::kBirchUsbRom;
+  const bool birchUsb = IsBirchUsbType(settings.controllerType);
   if (birchUsb && (settings.controllerFeatures & kxs::kBirchUsbTrailerFeature) && settings.passThrough) {
     state_ = State::kSkip;
     skipLeft_ = kxs::kBirchUsbTrailingBytes;

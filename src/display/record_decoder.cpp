@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "controller/controller_types.h"
 #include "proto/proto_constants.h"
 
 namespace kx7 {

@@ -1,5 +1,6 @@
 #include "display/report_decoder.h"
 
+#include "controller/controller_types.h"
 #include "display/corner_decoder.h"
 #include "display/decoder_context.h"
 #include "display/display_constants.h"

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "controller/controller_families.h"
 #include "frame/command_ids.h"
 #include "frame/frame_texts.h"
 #include "log/log_file.h"

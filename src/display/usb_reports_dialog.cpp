@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "proto/proto_constants.h"
+#include "controller/controller_types.h"
+
 
 namespace kx7 {
 

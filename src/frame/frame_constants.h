@@ -75,11 +75,6 @@ inline bool IsDriverLink(int linkKind) { return linkKind == link::kRivetwareDriv
 inline bool IsUsbDriverLink(int linkKind) { return linkKind == link::kRivetwareUsb || linkKind == link::kKxUsb; }
 inline bool IsHidLink(int linkKind) { return linkKind == link::kHid || linkKind == link::kKxHid; }
 
-inline constexpr std::uint32_t kTypeGeneric = 32855;
-inline constexpr std::uint32_t kPenAuto = 32853;
-inline constexpr std::uint32_t kPenFinger = 32854;
-inline constexpr std::uint32_t kPenPen = 32859;
-
 // The eleven status-bar panes: resource id and width in pixels (0: stretches).
 struct StatusPaneLayout {
   std::uint32_t id;

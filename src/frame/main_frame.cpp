@@ -6,12 +6,14 @@
 
 #include "app/app_texts.h"
 #include "app/command_line_help.h"
+#include "controller/controller_families.h"
+#include "controller/controller_type_names.h"
+#include "controller/controller_types.h"
+#include "controller/usb_device_table.h"
 #include "frame/command_ids.h"
 #include "frame/frame_texts.h"
 #include "frame/messages.h"
 #include "link/serial/port_settings_dialog.h"
-#include "proto/controller_type_names.h"
-#include "proto/usb_device_table.h"
 
 namespace kx7 {
 namespace {
@@ -201,8 +203,7 @@ LResult CMainFrame::OnMessage(MessageId message, WParam wParam, LParam lParam) {
       const std::uint8_t byte = static_cast<std::uint8_t>(wParam);
       sendByte(byte);
       // In pass-through a serial Rowan/Cedar controller (or a haptic Birch) takes DLE doubled.
-      const bool stuffs = ControllerType == 32872 || ControllerType == 32875 || ControllerType == 32882 ||
-                          (ControllerFeatures & 0x100) != 0;
+      const bool stuffs = IsSerialRowanCedar(ControllerType) || (ControllerFeatures & feature::kHaptic) != 0;
       if (passThrough && LinkKind != link::kHid && byte == 0x10 && stuffs) sendByte(byte);
       return 0;
     }
@@ -406,7 +407,7 @@ int CMainFrame::CloseLink() {
     LinkKind = link::kClosed;
     // The drivers need a moment before the device can be opened again.
     Loop().Sleep(kDriverSettleMs);
-    ControllerType = kTypeGeneric;
+    ControllerType = type::kGeneric;
     return 1;
   } else if (LinkKind == link::kKxUsb) {
     if (closeUsbLink) closeUsbLink(LinkKind);
@@ -415,7 +416,7 @@ int CMainFrame::CloseLink() {
     LinkKind = link::kClosed;
     return 0;
   }
-  ControllerType = kTypeGeneric;
+  ControllerType = type::kGeneric;
   return 0;
 }
 
@@ -473,7 +474,7 @@ void CMainFrame::OnDeviceChange(WParam event, const DeviceChange* change) {
       LinkKind = link::kClosed;
       passThrough = false;
       touchInputMode = false;
-      ControllerType = kTypeGeneric;
+      ControllerType = type::kGeneric;
       ControllerFeatures = 0;
       SetStatusText(pane::kLink, text::kPortClosed);
       SetStatusText(pane::kType, "");

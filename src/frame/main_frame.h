@@ -14,6 +14,7 @@
 
 #include "app/command_line.h"
 #include "app/settings_file.h"
+#include "controller/controller_types.h"
 #include "frame/frame_constants.h"
 #include "frame/listener_table.h"
 #include "frame/menu_model.h"
@@ -81,7 +82,7 @@ class CMainFrame : public Window, public SerialPortHost {
 
   // --- State read and written by every window ---------------------------------------------
   int LinkKind = 0;
-  std::uint32_t ControllerType = kTypeGeneric;
+  std::uint32_t ControllerType = type::kGeneric;
   std::uint32_t ControllerFeatures = 0;
   std::uint32_t PenMode = kPenAuto;
   // The contact mode of a multi-contact controller (a Cedar option parameter or the HID status),

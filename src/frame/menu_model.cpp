@@ -3,11 +3,17 @@
 #include <algorithm>
 #include <map>
 
+#include "controller/controller_type_names.h"
+#include "controller/controller_types.h"
 #include "frame/command_ids.h"
-#include "proto/controller_type_names.h"
 
 namespace kx7 {
 namespace {
+
+// The Type menu's commands are the controller type and pen mode ids themselves.
+static_assert(cmd::kTypeMenuFirst == type::kHazel3 && cmd::kTypeGeneric == type::kGeneric &&
+              cmd::kTouchInputFirst == type::kTouchInputFirst && cmd::kControllerTypeLast == type::kTouchInputLast);
+static_assert(cmd::kPenModeAuto == kPenAuto && cmd::kPenModeFinger == kPenFinger && cmd::kPenModePen == kPenPen);
 
 MenuItem Item(std::string text, CommandId id) { return MenuItem{std::move(text), id, false, false, {}}; }
 

@@ -2,8 +2,9 @@
 
 #include <initializer_list>
 
+#include "controller/controller_families.h"
+#include "controller/controller_types.h"
 #include "frame/command_ids.h"
-#include "proto/proto_constants.h"
 
 namespace kx7 {
 

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "controller/controller_families.h"
+#include "controller/controller_types.h"
 #include "frame/messages.h"
 #include "link/driver/driver_constants.h"
 #include "platform/window_messages.h"
@@ -34,7 +36,7 @@ Block7MemoryExchange::~Block7MemoryExchange() = default;
 
 bool Block7MemoryExchange::UsesLinkRoute(int linkKind, std::uint32_t type, std::uint32_t features) {
   if (!IsUsbLink(linkKind)) return false;
-  return !((type == type::kBirchUsb || type == type::kBirchUsbRom) && (features & feature::kDriverPassThrough) != 0);
+  return !IsDriverPassThroughBirchUsb(type, features);
 }
 
 std::optional<std::uint32_t> Block7MemoryExchange::LinearOffset(std::uint32_t address) {

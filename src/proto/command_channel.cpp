@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "controller/controller_families.h"
+#include "controller/controller_types.h"
 #include "proto/proto_constants.h"
 
 namespace kx7 {
@@ -67,8 +69,7 @@ void CommandChannel::SendBytes(const std::uint8_t* bytes, std::size_t count) {
 }
 
 bool CommandChannel::DriverPassThroughVariant() const {
-  return (frame_.ControllerType == type::kBirchUsb || frame_.ControllerType == type::kBirchUsbRom) &&
-         (frame_.ControllerFeatures & feature::kDriverPassThrough) != 0;
+  return IsDriverPassThroughBirchUsb(frame_.ControllerType, frame_.ControllerFeatures);
 }
 
 

@@ -4,9 +4,9 @@
 #include <cctype>
 #include <cstdio>
 
+#include "controller/usb_device_table.h"
 #include "platform/usb_hardware_ids.h"
 #include "proto/proto_constants.h"
-#include "proto/usb_device_table.h"
 
 namespace kx7 {
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "controller/controller_types.h"
 #include "proto/error_words.h"
 #include "proto/proto_constants.h"
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 
+#include "controller/controller_types.h"
 #include "frame/main_frame.h"
 #include "link/driver/driver_constants.h"
 #include "link/hid/hid_constants.h"

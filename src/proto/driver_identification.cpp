@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "controller/controller_families.h"
+#include "controller/controller_types.h"
 #include "link/driver/driver_constants.h"
 #include "proto/error_words.h"
 #include "proto/identity_decision.h"
@@ -81,7 +83,7 @@ bool DriverIdentification::Identify() {
   std::string oiLine;
   if (haveMVersion) {
     const std::uint8_t flags = m[kMVersionFlags];
-    if (type != type::kBirchUsb && type != type::kBirchUsbRom) type = type::kBirchUsb;
+    if (!IsBirchUsbType(type)) type = type::kBirchUsb;
     features |= feature::kBirchFamily;
     if (flags & kMFlagTwo) {
       text += "TWO ";
@@ -148,7 +150,7 @@ bool DriverIdentification::Identify() {
   }
 
   // A Birch USB controller may be a haptic one: its marker answers with an "H".
-  if (type == type::kBirchUsb || type == type::kBirchUsbRom) {
+  if (IsBirchUsbType(type)) {
     const auto setup = EncodeSetup(
         {kRequestTypeIn, kVendorPassThrough, kHapticQuery, 0, static_cast<std::uint16_t>(kStreamAnswerSize)});
     const DriverResult marker = link_.Request(kGeneric, setup, kStreamAnswerSize);
@@ -252,7 +254,7 @@ bool DriverIdentification::IdentifyThroughPassThrough() {
 }
 
 bool DriverIdentification::ConnectBirchUsb(std::uint32_t type, bool fromKx7List) {
-  if (type != type::kBirchUsb && type != type::kBirchUsbRom) return false;
+  if (!IsBirchUsbType(type)) return false;
   frame_.ControllerType = type;
   frame_.ControllerFeatures = feature::kBirchFamily;
   bool opened = false;
@@ -263,14 +265,14 @@ bool DriverIdentification::ConnectBirchUsb(std::uint32_t type, bool fromKx7List)
     opened = link_.OpenRivetwareUsb();
   }
   if (!opened) {
-    frame_.ControllerType = kTypeGeneric;
+    frame_.ControllerType = type::kGeneric;
     frame_.ControllerFeatures = 0;
     return false;
   }
   if (!Identify()) {
     link_.Close(frame_.LinkKind);
     frame_.LinkKind = link::kClosed;
-    frame_.ControllerType = kTypeGeneric;
+    frame_.ControllerType = type::kGeneric;
     frame_.ControllerFeatures = 0;
     if (Cancelled()) return false;
     if (type == type::kBirchUsbRom) {

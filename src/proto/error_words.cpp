@@ -2,7 +2,8 @@
 
 #include <initializer_list>
 
-#include "proto/proto_constants.h"
+#include "controller/controller_types.h"
+
 
 namespace kx7 {
 namespace {

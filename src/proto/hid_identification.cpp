@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "controller/controller_families.h"
+#include "controller/controller_types.h"
 #include "link/hid/hid_reports.h"
 #include "proto/error_words.h"
 #include "proto/proto_constants.h"
@@ -52,7 +54,7 @@ void HidIdentification::Finish(const std::string& errors) {
 bool HidIdentification::Identify() {
   const std::uint32_t type = frame_.ControllerType;
   if (type == type::kBirch2Hid) return IdentifyBirch2();
-  if (hid::IsTouchInputType(type)) return IdentifyTouchInput();
+  if (IsTouchInputType(type)) return IdentifyTouchInput();
   return IdentifyGeneric();
 }
 
@@ -60,7 +62,7 @@ bool HidIdentification::IdentifyGeneric() {
   typeText_.clear();
   info_.SetLine(ControllerInfoWindow::kErrors, "");
   std::uint32_t type = frame_.ControllerType;
-  const bool larch = type == type::kLarchUsb0500 || type == type::kLarchUsb;
+  const bool larch = IsLarchUsbType(type);
   const auto idReport = hid::AnswerFor(type, hid::Answer::kControllerId);
   if (!idReport) return false;
   const std::optional<HidReport> got = link_.HidGetFeature(idReport->id, idReport->length);
@@ -100,7 +102,7 @@ bool HidIdentification::IdentifyGeneric() {
   info_.SetLine(ControllerInfoWindow::kUv, Formatted("S/N: %02X%02X%02X%02X", serial[3], serial[2], serial[1], serial[0]));
   info_.SetLine(ControllerInfoWindow::kUt, Formatted("PID: %04X", link_.Product()));
   info_.SetLine(ControllerInfoWindow::kNm, Formatted("MaxParamWrite: %d", r[9] * 256 + r[8]));
-  if (type == type::kResistive4WireUsb || type == type::kResistive5WireUsb) {
+  if (IsResistiveUsbType(type)) {
     // The wire digit of the record, not the USB product, tells 4/8-wire from 5-wire.
     if (r[2] == '4') {
       type = type::kResistive4WireUsb;
@@ -118,7 +120,7 @@ bool HidIdentification::IdentifyGeneric() {
   const HidReport& s = *status;
   const bool gesture = (r[5] & hid::id_flag::kGestureOrUefi) != 0;
   bool rowan = false;
-  if (type == type::kResistive4WireUsb || type == type::kResistive5WireUsb) {
+  if (IsResistiveUsbType(type)) {
     typeText_ += "RES ";
   } else if (type == type::kRowanUsbGen2 || type == type::kRowanUsbGen3) {
     rowan = true;

@@ -4,7 +4,8 @@
 #include <cstddef>
 #include <string_view>
 
-#include "proto/proto_constants.h"
+#include "controller/controller_types.h"
+
 
 namespace kx7 {
 namespace {

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdio>
 
+#include "controller/controller_families.h"
+#include "controller/controller_types.h"
 #include "link/driver/driver_constants.h"
 #include "link/hid/hid_constants.h"
 #include "link/hid/hid_reports.h"
@@ -67,7 +69,7 @@ MemoryExchange::Route MemoryExchange::ChooseRoute(int linkKind, std::uint32_t ty
   if (!IsUsbLink(linkKind)) return Route::kCommandSet;
   // In pass-through the command set is tunnelled to the second processor, which knows only it.
   if (passThrough) return Route::kCommandSet;
-  if ((type == type::kBirchUsb || type == type::kBirchUsbRom) && (features & feature::kHaptic) != 0)
+  if (IsBirchUsbType(type) && (features & feature::kHaptic) != 0)
     return Route::kCommandSet;
   if (IsRowanCedar(type)) return Route::kCommandSet;
   return type == type::kBirch2Hid ? Route::kBirch2Hid : Route::kDriver;

@@ -1,12 +1,10 @@
-// The controller protocol's own numbers and texts: reply flags and time-outs, the type groups the
-// protocol asks about, the serial settings Find Controller tries, and the messages it shows.
+// The controller protocol's own numbers and texts: reply flags and time-outs, the framing bytes of
+// the command set, the serial settings Find Controller tries, and the messages it shows.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-
-#include "frame/frame_constants.h"
 
 namespace kx7 {
 
@@ -36,6 +34,8 @@ inline constexpr std::uint32_t kSerialMs = 1000;
 inline constexpr std::uint32_t kOtherMs = 3000;
 }  // namespace reply
 
+// The command set's framing: SOH starts a command or a reply and CR ends it; DLE EOT leaves
+// pass-through (a DLE among the data goes doubled to the controllers that expect that).
 inline constexpr std::uint8_t kSoh = 0x01;
 inline constexpr std::uint8_t kCr = 0x0D;
 inline constexpr std::uint8_t kDle = 0x10;
@@ -45,91 +45,6 @@ inline constexpr std::size_t kSendPieceBytes = 128;
 // ClearLink's two pauses.
 inline constexpr std::uint32_t kClearFirstPauseMs = 100;
 inline constexpr std::uint32_t kClearSecondPauseMs = 200;
-
-// Controller types the protocol tells apart (their names are in controller_type_names).
-namespace type {
-inline constexpr std::uint32_t kHazel3 = 32852;
-inline constexpr std::uint32_t kGeneric = kTypeGeneric;
-inline constexpr std::uint32_t kBirchRom = 32856;
-inline constexpr std::uint32_t kJuniper = 32857;
-inline constexpr std::uint32_t kHawthorn = 32858;  // OEM Linden and Poplar boards
-inline constexpr std::uint32_t kBirch = 32861;
-inline constexpr std::uint32_t kHazel2d = 32862;
-inline constexpr std::uint32_t kAspen4 = 32863;
-inline constexpr std::uint32_t kBirchPen = 32864;
-inline constexpr std::uint32_t kBirchUsb = 32865;
-inline constexpr std::uint32_t kBirchUsbRom = 32866;
-inline constexpr std::uint32_t kUsb1 = 32867;
-inline constexpr std::uint32_t kResistive4Wire = 32868;
-inline constexpr std::uint32_t kResistive4WireUsb = 32869;
-inline constexpr std::uint32_t kResistive5Wire = 32870;
-inline constexpr std::uint32_t kResistive5WireUsb = 32871;
-inline constexpr std::uint32_t kRowanGen2 = 32872;  // the serial Cedar GEN2
-inline constexpr std::uint32_t kRowanUsbGen2 = 32873;
-inline constexpr std::uint32_t kBirch2Hid = 32874;
-inline constexpr std::uint32_t kRowanGen3 = 32875;  // the serial Cedar GEN3
-inline constexpr std::uint32_t kRowanUsbGen3 = 32876;
-inline constexpr std::uint32_t kLarchUsb0500 = 32878;
-inline constexpr std::uint32_t kLarch = 32879;
-inline constexpr std::uint32_t kMaple = 32880;
-inline constexpr std::uint32_t kLarchUsb = 32881;
-inline constexpr std::uint32_t kCedarGen4 = 32882;
-inline constexpr std::uint32_t kRowanGen4 = 32883;
-inline constexpr std::uint32_t kTouchInputFirst = 32884;
-inline constexpr std::uint32_t kTouchInputLast = 32888;
-}  // namespace type
-
-inline bool IsRowanCedar(std::uint32_t t) {
-  return t == type::kRowanGen2 || t == type::kRowanUsbGen2 || t == type::kRowanGen3 || t == type::kRowanUsbGen3 ||
-         t == type::kCedarGen4 || t == type::kRowanGen4;
-}
-inline bool IsSerialRowanCedar(std::uint32_t t) {
-  return t == type::kRowanGen2 || t == type::kRowanGen3 || t == type::kCedarGen4;
-}
-inline bool IsUsbRowanCedar(std::uint32_t t) {
-  return t == type::kRowanUsbGen2 || t == type::kRowanUsbGen3 || t == type::kRowanGen4;
-}
-// The types the HID links carry (the touch-input devices aside).
-inline bool IsHidType(std::uint32_t t) {
-  return t == type::kResistive4WireUsb || t == type::kResistive5WireUsb || t == type::kRowanUsbGen2 ||
-         t == type::kBirch2Hid || t == type::kRowanUsbGen3 || t == type::kLarchUsb0500 || t == type::kMaple ||
-         t == type::kLarchUsb || t == type::kRowanGen4;
-}
-
-// Feature bits of ControllerFeatures.
-namespace feature {
-inline constexpr std::uint32_t kQuince = 0x1;
-inline constexpr std::uint32_t kApac = 0x2;
-inline constexpr std::uint32_t kPen = 0x4;
-inline constexpr std::uint32_t kResistive = 0x8;
-inline constexpr std::uint32_t kBirchFamily = 0x10;
-inline constexpr std::uint32_t kFourWire = 0x20;
-inline constexpr std::uint32_t kRevC = 0x40;
-inline constexpr std::uint32_t kHaptic = 0x100;
-inline constexpr std::uint32_t kDriverPassThrough = 0x200;
-inline constexpr std::uint32_t kHaptic2 = 0x400;
-inline constexpr std::uint32_t kLarchMultitouch = 0x800;
-inline constexpr std::uint32_t kMultiContact = 0x1000;
-// The Larch USB sensor kind (byte 20 of the controller-ID record = 1, 2, 0, 3).
-inline constexpr std::uint32_t kLarchSensor1 = 0x2000;
-inline constexpr std::uint32_t kLarchSensor2 = 0x20000;
-inline constexpr std::uint32_t kLarchSensor0 = 0x40000;
-inline constexpr std::uint32_t kLarchSensor3 = 0x400000;
-// The Larch USB model (byte 19 = 1, 2, 3, 4).
-inline constexpr std::uint32_t kLarchModelSpruce = 0x4000;
-inline constexpr std::uint32_t kLarchModel2 = 0x8000;
-inline constexpr std::uint32_t kLarchModel3 = 0x10000;
-inline constexpr std::uint32_t kLarchModelSequoia = 0x80000;
-inline constexpr std::uint32_t kLarchUefi = 0x100000;
-inline constexpr std::uint32_t kLarchPen = 0x200000;
-}  // namespace feature
-
-// A multi-touch controller: one that numbers its contacts (features 0x1000 or 0x800), a USB Larch
-// (its reports are the multi-contact ones) or a touch-input device of the system.
-inline bool IsMultiTouchController(std::uint32_t t, std::uint32_t features) {
-  return (features & (feature::kMultiContact | feature::kLarchMultitouch)) != 0 || t == type::kLarchUsb0500 ||
-         t == type::kLarchUsb || (t >= type::kTouchInputFirst && t <= type::kTouchInputLast);
-}
 
 // The settings Find Controller tries on each port, in order; the first keeps the port's own.
 inline constexpr int kSearchSettingsCount = 57;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "controller/controller_families.h"
+#include "controller/controller_types.h"
 #include "frame/command_ids.h"
 #include "frame/frame_constants.h"
 #include "frame/messages.h"
@@ -40,10 +42,6 @@ constexpr std::size_t kStatusRestartingByte = 18;
 constexpr std::uint32_t kProgressTimer = 40;
 constexpr std::uint32_t kProgressTimeoutMs = 10000;
 constexpr std::uint32_t kProgressCheckMs = 500;
-
-bool IsLarchType(std::uint32_t t) { return t == type::kLarchUsb0500 || t == type::kLarch || t == type::kLarchUsb; }
-bool IsLarchUsbType(std::uint32_t t) { return t == type::kLarchUsb0500 || t == type::kLarchUsb; }
-bool WaitsForReturn(std::uint32_t t) { return t == type::kMaple || IsLarchUsbType(t); }
 
 bool Answered(const ReplyBytes& reply) {
   for (std::size_t i = 0; i + 2 < reply.size(); ++i)
@@ -233,7 +231,7 @@ void RestartCommands::SoftReset(bool fromMenu) {
   if (t == type::kBirch2Hid && IsHidLink(link)) {
     if (HidSend(hid::Birch2Reset(hid::reset::kSoft), 0)) PollBirch2Status(kSoftResetStatusPolls);
   } else if (IsHidLink(link)) {
-    const bool waits = WaitsForReturn(t);
+    const bool waits = IsMapleOrLarchUsb(t);
     std::uint16_t vendor = 0, product = 0;
     if (usb_) {
       usb_->Hid().SetAsyncMode(6);

@@ -1,7 +1,9 @@
 #include "proto/type_menu.h"
 
+#include "controller/controller_families.h"
+#include "controller/controller_type_names.h"
+#include "controller/controller_types.h"
 #include "frame/command_ids.h"
-#include "proto/controller_type_names.h"
 #include "proto/proto_constants.h"
 
 namespace kx7 {
@@ -89,7 +91,7 @@ CommandState TypeMenu::Update(std::uint32_t id) const {
   if (ControllerTypeName(id)[0] == '\0' && !(id >= type::kTouchInputFirst && id <= type::kTouchInputLast))
     return CommandState{false, false};
   bool enabled = false;
-  if (id == type::kBirchUsb || id == type::kBirchUsbRom || id == type::kUsb1)
+  if (IsBirchUsbType(id) || id == type::kUsb1)
     enabled = IsUsbDriverLink(link);
   else if (IsHidType(id))
     enabled = IsHidLink(link);

@@ -1,5 +1,8 @@
 #include "proto/usb_links.h"
 
+#include "controller/controller_families.h"
+#include "controller/controller_types.h"
+#include "controller/usb_device_table.h"
 #include "frame/command_ids.h"
 #include "frame/frame_constants.h"
 #include "link/driver/driver_constants.h"
@@ -7,7 +10,6 @@
 #include "link/hid/kx7_hid_handle.h"
 #include "proto/controller_protocol.h"
 #include "proto/proto_constants.h"
-#include "proto/usb_device_table.h"
 
 namespace kx7 {
 
@@ -205,13 +207,13 @@ ControllerFinder::StepResult UsbLinks::PickHid() {
 }
 
 bool UsbLinks::ConnectByType(std::uint32_t type, std::uint16_t product, bool fromKx7List) {
-  if (type == type::kBirchUsb || type == type::kBirchUsbRom) {
+  if (IsBirchUsbType(type)) {
     if (!driverIdentification_.ConnectBirchUsb(type, fromKx7List)) return false;
     Found();
     return true;
   }
   if (IsHidType(type)) return ConnectHid(type, product, fromKx7List, false);
-  if (hid::IsTouchInputType(type)) {
+  if (IsTouchInputType(type)) {
     const UsbDeviceEntry* entry = nullptr;
     for (const UsbDeviceEntry& candidate : UsbDeviceTable())
       if (candidate.type == type) {
@@ -222,7 +224,7 @@ bool UsbLinks::ConnectByType(std::uint32_t type, std::uint16_t product, bool fro
     frame_.ControllerType = type;
     frame_.ControllerFeatures = 0;
     if (!hid_.OpenTouchInput(entry->vendor, product)) {
-      frame_.ControllerType = kTypeGeneric;
+      frame_.ControllerType = type::kGeneric;
       return false;
     }
     hidIdentification_.IdentifyTouchInput();
@@ -248,12 +250,12 @@ bool UsbLinks::OpenHidOfType(std::uint32_t type, std::uint16_t product, bool fro
     return true;
   }
   if (type == type::kLarchUsb) {
-    return (product != 0 && hid_.OpenHidByIds(hid::kVendorKx, product)) || (product != 0 && hid_.OpenHidByIds(hid::kVendorLarch, product));
+    return (product != 0 && hid_.OpenHidByIds(kVendorKx, product)) || (product != 0 && hid_.OpenHidByIds(kVendorLarch, product));
   }
   const std::uint16_t wanted = ProductOf(type);
   if (wanted == 0) return false;
-  if (hid_.IsOpen() && hid_.Vendor() == hid::kVendorKx && hid_.Product() == wanted) return true;
-  return hid_.OpenHidByIds(hid::kVendorKx, wanted);
+  if (hid_.IsOpen() && hid_.Vendor() == kVendorKx && hid_.Product() == wanted) return true;
+  return hid_.OpenHidByIds(kVendorKx, wanted);
 }
 
 // A connect that identified the controller ends the search as an answered ping does.
@@ -273,7 +275,7 @@ bool UsbLinks::ConnectHid(std::uint32_t type, std::uint16_t product, bool fromKx
   frame_.ControllerType = type;
   frame_.ControllerFeatures = StartFeatures(type);
   if (!alreadyOpen && !OpenHidOfType(type, product, fromKx7List)) {
-    frame_.ControllerType = kTypeGeneric;
+    frame_.ControllerType = type::kGeneric;
     frame_.ControllerFeatures = 0;
     return false;
   }
@@ -284,7 +286,7 @@ bool UsbLinks::ConnectHid(std::uint32_t type, std::uint16_t product, bool fromKx
       frame_.CloseLink();
       return false;
     }
-    ConnectFailed(type == type::kResistive4WireUsb || type == type::kResistive5WireUsb);
+    ConnectFailed(IsResistiveUsbType(type));
     return false;
   }
   if (frame_.ControllerType == type::kBirch2Hid) {

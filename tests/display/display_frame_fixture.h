@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "controller/controller_types.h"
 #include "display/format_commands.h"
 #include "display/terminal_wnd.h"
 #include "emulator/emulated_device.h"
@@ -22,7 +23,6 @@
 #include "platform/scripted_ui_host.h"
 #include "platform/virtual_time_loop.h"
 #include "proto/controller_protocol.h"
-#include "proto/proto_constants.h"
 
 namespace kx7::testing {
 

@@ -2,6 +2,7 @@
 // the menu's enabling and checks.
 #include <gtest/gtest.h>
 
+#include "controller/controller_types.h"
 #include "display_frame_fixture.h"
 
 namespace kx7 {

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "controller/controller_types.h"
 #include "decoder_test_support.h"
 #include "display/display_constants.h"
-#include "proto/proto_constants.h"
 #include "report_encoder.h"
 
 namespace kx7::test {

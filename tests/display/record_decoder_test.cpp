@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "controller/controller_types.h"
 #include "decoder_test_support.h"
 #include "display/display_constants.h"
 #include "frame/frame_constants.h"
-#include "proto/proto_constants.h"
 
 namespace kx7::test {
 namespace {

@@ -5,6 +5,7 @@
 
 #include <fstream>
 
+#include "controller/controller_types.h"
 #include "display_frame_fixture.h"
 
 namespace kx7 {

@@ -2,6 +2,7 @@
 // mode, the scope's clearing of the screen and the pen question, with stand-in tools.
 #include <gtest/gtest.h>
 
+#include "controller/controller_types.h"
 #include "display_frame_fixture.h"
 
 namespace kx7 {

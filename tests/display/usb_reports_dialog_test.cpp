@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "controller/controller_types.h"
 #include "display/terminal_commands.h"
 #include "display_frame_fixture.h"
 #include "frame/messages.h"

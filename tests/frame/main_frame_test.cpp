@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/app_texts.h"
+#include "controller/controller_types.h"
 #include "frame/command_ids.h"
 #include "frame/frame_texts.h"
 #include "link/serial/port_settings_dialog.h"
@@ -366,7 +367,7 @@ TEST_F(MainFrameTest, UnplugClosesOnlyAUsbLink) {
   present = false;
   frame.OnDeviceChange(device_event::kRemoveComplete, nullptr);
   EXPECT_EQ(frame.LinkKind, 0);
-  EXPECT_EQ(frame.ControllerType, kTypeGeneric);
+  EXPECT_EQ(frame.ControllerType, type::kGeneric);
   EXPECT_EQ(frame.ControllerFeatures, 0u);
   EXPECT_EQ(closed, std::vector<int>{260});
   EXPECT_EQ(echo.text, std::string(text::kUsbRemoveComplete) + text::kClosingUsb + text::kControllerRemoved);

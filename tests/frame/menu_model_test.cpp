@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "controller/controller_type_names.h"
 #include "frame/command_ids.h"
 #include "frame/toolbar_model.h"
-#include "proto/controller_type_names.h"
 
 namespace kx7 {
 namespace {
@@ -424,49 +424,6 @@ TEST(Toolbars, EveryButtonSendsANamedCommandOncePerToolbar) {
         EXPECT_TRUE(seen.insert(button.id).second) << button.label;
       }
     }
-  }
-}
-
-TEST(ControllerTypeNames, NamesOnlyTypes) {
-  EXPECT_STREQ(ControllerTypeName(32852), "Hazel3x");
-  EXPECT_STREQ(ControllerTypeName(32855), "Generic");
-  EXPECT_STREQ(ControllerTypeName(32878), "Larch USB");
-  EXPECT_STREQ(ControllerTypeName(32881), "Larch USB");
-  EXPECT_STREQ(ControllerTypeName(32885), "Other PCAP");
-  // Type-menu commands inside the range, unnamed types and numbers outside the range.
-  for (std::uint32_t id :
-       {0u, 32851u, 32853u, 32854u, 32859u, 32860u, 32877u, 32884u, 32886u, 32887u, 32888u, 32889u, 34000u}) {
-    EXPECT_STREQ(ControllerTypeName(id), "") << id;
-  }
-}
-
-TEST(ControllerTypeNames, StatusPaneText) {
-  struct Case {
-    std::uint32_t type;
-    std::uint32_t features;
-    std::uint32_t penMode;
-    const char* text;
-  };
-  const Case cases[] = {
-      {0, 0x4, cmd::kPenModeAuto, ""},  // no controller: nothing, not even the pen mode
-      {cmd::kTypeGeneric, 0, cmd::kPenModeAuto, "Generic"},
-      {cmd::kTypeBirch, 0x10, cmd::kPenModePen, "Birch"},  // not pen-capable: no mode
-      {cmd::kTypeBirchPen, 0x14, cmd::kPenModeAuto, "Birch PEN Auto"},
-      {cmd::kTypeBirchPen, 0x14, cmd::kPenModeFinger, "Birch PEN Finger"},
-      {cmd::kTypeAspen4, 0x4, cmd::kPenModePen, "Aspen4 Pen"},
-      {cmd::kTypeAspen4, 0x4, 0, "Aspen4"},
-      {cmd::kTypeLarchUsb, 0, cmd::kPenModeAuto, "Larch USB"},
-      {cmd::kTypeLarchUsb, 0x80000, cmd::kPenModeAuto, "Sequoia"},
-      {cmd::kTypeLarchUsb, 0x4000, cmd::kPenModeAuto, "Spruce"},
-      {cmd::kTypeLarchUsb, 0x8000 | 0x10000, cmd::kPenModeAuto, "Larch USB"},  // models 2 and 3 keep the name
-      {cmd::kTypeLarchUsb, 0x4000 | 0x4, cmd::kPenModeFinger, "Spruce Finger"},
-      {cmd::kTypeLarchUsb, 0x80000 | 0x200000, cmd::kPenModePen, "Sequoia"},  // Larch pen bit is not 0x4
-      {cmd::kTypeLarchUsb0500, 0x80000, cmd::kPenModeAuto, "Larch USB"},      // model names are 32881's only
-      {cmd::kTypeLarch, 0x4000, cmd::kPenModeAuto, "Larch"},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(ControllerTypeText(c.type, c.features, c.penMode), c.text)
-        << c.type << " features " << std::hex << c.features << " pen " << std::dec << c.penMode;
   }
 }
 

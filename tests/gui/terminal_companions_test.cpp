@@ -28,6 +28,7 @@
 
 #include "ascii_chart_dialog.h"
 #include "blink_codes_dialog.h"
+#include "controller/controller_types.h"
 #include "display/terminal_commands.h"
 #include "display/terminal_wnd.h"
 #include "frame/command_ids.h"
@@ -37,7 +38,6 @@
 #include "platform/port_directory.h"
 #include "platform/scripted_ui_host.h"
 #include "platform/virtual_time_loop.h"
-#include "proto/proto_constants.h"
 #include "qt_ui_host.h"
 #include "tach_view.h"
 #include "terminal_view.h"

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "controller/controller_types.h"
 #include "emulator/controller.h"
 #include "emulator/hid_backend.h"
 #include "emulator/hid_controller.h"

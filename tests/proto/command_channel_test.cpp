@@ -5,6 +5,7 @@
 
 #include <deque>
 
+#include "controller/controller_types.h"
 #include "emulator/controller.h"
 #include "emulator/family_profile.h"
 #include "protocol_fixture.h"

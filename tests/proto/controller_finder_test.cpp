@@ -3,6 +3,7 @@
 // and the success steps.
 #include <gtest/gtest.h>
 
+#include "controller/controller_types.h"
 #include "protocol_fixture.h"
 #include "frame/command_ids.h"
 #include "proto/proto_constants.h"

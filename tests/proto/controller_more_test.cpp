@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "controller/controller_types.h"
 #include "emulator/controller.h"
 #include "emulator/hid_backend.h"
 #include "emulator/hid_controller.h"
 #include "proto/controller_info_window.h"
 #include "proto/memory_exchange.h"
-#include "proto/proto_constants.h"
 #include "protocol_fixture.h"
 
 namespace kx7 {

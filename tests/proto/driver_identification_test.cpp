@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "controller/controller_types.h"
 #include "link/driver/fake_drivers.h"
 #include "proto/protocol_fixture.h"
 
@@ -169,7 +170,7 @@ TEST_F(DriverIdentificationTest, TheVersionRecordsDecideTypeFeaturesAndLines) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     backend_.AddDevice(kKxs0, c.controller.Rivetware());
-    Frame().ControllerType = kTypeGeneric;
+    Frame().ControllerType = type::kGeneric;
     Frame().ControllerFeatures = 0;
     ASSERT_TRUE(Link().OpenRivetwareUsb(0));
     ASSERT_TRUE(Identification().Identify());
@@ -335,7 +336,7 @@ TEST_F(Kx7DriverIdentificationTest, AControllerThatDoesNotIdentifyIsClosedWithAM
   EXPECT_FALSE(Identification().ConnectBirchUsb(32865, true));
   EXPECT_TRUE(ui_.AllConsumed()) << ui_.Report();
   EXPECT_EQ(Frame().LinkKind, link::kClosed);
-  EXPECT_EQ(Frame().ControllerType, kTypeGeneric);
+  EXPECT_EQ(Frame().ControllerType, type::kGeneric);
   EXPECT_EQ(backend_.OpenHandles(Kx7DriverDeviceName(3)), 0);
 }
 

@@ -1,11 +1,11 @@
 // The words of the Errors line for each kind of controller.
+#include "controller/controller_types.h"
 #include "proto/error_words.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "proto/proto_constants.h"
 
 namespace kx7 {
 namespace {

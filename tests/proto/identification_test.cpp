@@ -2,10 +2,10 @@
 // the Controller Info window.
 #include <gtest/gtest.h>
 
+#include "controller/controller_types.h"
 #include "emulator/controller.h"
 #include "emulator/family_profile.h"
 #include "protocol_fixture.h"
-#include "proto/proto_constants.h"
 
 namespace kx7 {
 namespace {

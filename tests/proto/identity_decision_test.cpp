@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "controller/controller_types.h"
 #include "proto/proto_constants.h"
 
 namespace kx7 {

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "controller/controller_types.h"
 #include "emulator/birch_usb_controller.h"
 #include "emulator/controller.h"
 #include "emulator/driver_emulation.h"

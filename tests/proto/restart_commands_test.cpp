@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "controller/controller_types.h"
 #include "emulator/hid_backend.h"
 #include "emulator/hid_controller.h"
 #include "frame/command_ids.h"

@@ -2,9 +2,9 @@
 // commands, and Poll.
 #include <gtest/gtest.h>
 
+#include "controller/controller_types.h"
 #include "frame/command_ids.h"
 #include "protocol_fixture.h"
-#include "proto/proto_constants.h"
 
 namespace kx7 {
 namespace {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "controller/controller_types.h"
 #include "emulator/driver_emulation.h"
 #include "frame/messages.h"
 #include "platform/registry_store.h"

@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
+#include "controller/controller_types.h"
 #include "emulator/usb_replugger.h"
 #include "frame/messages.h"
-#include "proto/proto_constants.h"
 #include "proto/restart_commands.h"
 #include "usb_fixture.h"
 

@@ -5,11 +5,11 @@
 #include <chrono>
 #include <cstdio>
 
+#include "controller/controller_types.h"
 #include "frame/main_frame.h"
 #include "frame/messages.h"
 #include "link/frame_delivery.h"
 #include "platform/ui_host.h"
-#include "proto/proto_constants.h"
 
 namespace kx7 {
 
@@ -146,7 +146,7 @@ DriverResult DriverLink::Request(std::uint32_t code, std::span<const std::uint8_
     Close(LinkOf(static_cast<int>(kind_.load())));
     frame_.LinkKind = link::kClosed;
     frame_.passThrough = false;
-    frame_.ControllerType = kTypeGeneric;
+    frame_.ControllerType = type::kGeneric;
     frame_.ControllerFeatures = 0;
   } else if (!result.success && IsGone(result.error)) {
     LinkLost();
@@ -227,7 +227,7 @@ void DriverLink::LinkLost() {
   }
   frame_.LinkKind = link::kClosed;
   frame_.passThrough = false;
-  frame_.ControllerType = kTypeGeneric;
+  frame_.ControllerType = type::kGeneric;
   frame_.ControllerFeatures = 0;
 }
 
@@ -476,7 +476,7 @@ bool DriverLink::ConnectBirchUsbDirect() {
   frame_.ControllerFeatures = feature::kBirchFamily;
   if (OpenKxUsb(0)) return true;
   frame_.LinkKind = link::kClosed;
-  frame_.ControllerType = kTypeGeneric;
+  frame_.ControllerType = type::kGeneric;
   frame_.ControllerFeatures = 0;
   ShowMessage(frame_.Ui(), kCouldntConnect);
   return false;
@@ -575,7 +575,7 @@ const Kx7Controller* DriverLink::ChosenKx7Controller() const {
 
 std::uint32_t DriverLink::ChosenKx7Type() const {
   const Kx7Controller* chosen = ChosenKx7Controller();
-  return chosen != nullptr ? ControllerTypeFromDriverName(chosen->typeName) : kTypeGeneric;
+  return chosen != nullptr ? ControllerTypeFromDriverName(chosen->typeName) : type::kGeneric;
 }
 
 // --- Byte stream and pass-through --------------------------------------------------------------
@@ -966,7 +966,7 @@ bool DriverLink::ChangeBaudRate(std::uint32_t baud) {
   }
   if (!reopened) {
     frame_.LinkKind = link::kClosed;
-    frame_.ControllerType = kTypeGeneric;
+    frame_.ControllerType = type::kGeneric;
     frame_.ControllerFeatures = 0;
     return false;
   }

@@ -8,10 +8,6 @@
 
 namespace kx7::hid {
 
-// The USB vendors of the controllers the HID link takes: the maker's, and the Larch products'.
-inline constexpr std::uint16_t kVendorKx = 0x0596;
-inline constexpr std::uint16_t kVendorLarch = 0x0914;
-
 // Reports the generic controllers take (every HID type but the Birch2 HID).
 inline constexpr std::uint8_t kCommandReport = 3;
 inline constexpr std::uint8_t kSetParamReport = 5;

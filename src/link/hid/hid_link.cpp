@@ -3,14 +3,15 @@
 #include <algorithm>
 #include <chrono>
 
+#include "controller/controller_families.h"
+#include "controller/controller_type_names.h"
+#include "controller/controller_types.h"
+#include "controller/usb_device_table.h"
 #include "frame/command_ids.h"
 #include "frame/frame_constants.h"
 #include "frame/main_frame.h"
 #include "frame/messages.h"
 #include "link/hid/hid_reports.h"
-#include "proto/controller_type_names.h"
-#include "proto/proto_constants.h"
-#include "proto/usb_device_table.h"
 
 namespace kx7 {
 
@@ -24,19 +25,15 @@ constexpr std::uint32_t kModeSwitchFindFlags = 0x06;
 
 // The products that expose several collections, of which only the controller's is taken.
 bool CollectionRequired(std::uint16_t vendor, std::uint16_t product) {
-  if (vendor == hid::kVendorLarch) return true;
+  if (vendor == kVendorLarch) return true;
   return (product >= 0x0500 && product <= 0x05FF) || (product >= 0x0700 && product <= 0x07FF) || product == 0xC000;
 }
 
 bool Considered(std::uint16_t vendor, std::uint16_t product) {
-  if (vendor == hid::kVendorKx) return true;
-  if (vendor != hid::kVendorLarch) return false;
+  if (vendor == kVendorKx) return true;
+  if (vendor != kVendorLarch) return false;
   const UsbDeviceEntry* entry = FindUsbDevice(vendor, product);
   return entry != nullptr && !entry->anyProduct();
-}
-
-bool IsMapleOrLarch(std::uint32_t type) {
-  return type == type::kMaple || type == type::kLarchUsb0500 || type == type::kLarchUsb;
 }
 
 // A pick-list line: the path up to its last '#' (Linux paths have none and stay whole).
@@ -154,8 +151,7 @@ bool HidLink::OpenInfo(const HidDeviceInfo& info, int index) {
 bool HidLink::OpenHidThroughKx7(std::uint32_t type, std::unique_ptr<HidHandle> transport) {
   CloseHid();
   if (!transport) return false;
-  const bool resistive = type == type::kResistive4WireUsb || type == type::kResistive5WireUsb;
-  inputLength_ = resistive ? hid::touch::kKxHidResistiveLength : hid::touch::kMultiContactLength;
+  inputLength_ = IsResistiveUsbType(type) ? hid::touch::kKxHidResistiveLength : hid::touch::kMultiContactLength;
   path_.clear();
   vendor_ = 0;
   product_ = 0;
@@ -263,10 +259,14 @@ std::optional<HidReport> HidLink::HidGetFeature(std::uint8_t reportId, std::size
   RefreshReaderState();
   const std::uint32_t type = frame_.ControllerType;
   if (!TakeRequestMutex(hid::kRequestMutexWaitMs)) return std::nullopt;
-  std::optional<HidReport> got = handle_->GetFeature(reportId, length);
-  if (got && (got->empty() || (*got)[0] != reportId)) got.reset();
-  if (got && got->size() > kMaxAnswer) got->resize(kMaxAnswer);
-  if (got) answer_ = *got;
+  // Only an answer of the report asked for counts, cut to the longest the link keeps.
+  std::optional<HidReport> got;
+  if (std::optional<HidReport> fetched = handle_->GetFeature(reportId, length);
+      fetched && !fetched->empty() && fetched->front() == reportId) {
+    if (fetched->size() > kMaxAnswer) fetched->resize(kMaxAnswer);
+    answer_ = *fetched;
+    got = std::move(fetched);
+  }
   if ((flags & hid::flag::kNoLog) == 0) {
     std::optional<hid::Bytes> shown;
     if (got) shown = hid::Bytes(*got);
@@ -345,7 +345,7 @@ bool HidLink::HidWriteBlock(int block, const std::vector<std::uint8_t>& data) {
     report = hid::SetParam(static_cast<std::uint8_t>(block), hid::Bytes(data.data(), n));
   }
   if (report.empty()) return false;
-  const bool polls = IsMapleOrLarch(type);
+  const bool polls = IsMapleOrLarchUsb(type);
   if (!HidSetFeature(report, polls ? hid::flag::kKeepMutex : 0)) {
     ReleaseRequestMutex();
     return false;

@@ -4,8 +4,9 @@
 #include <cstdio>
 #include <string>
 
+#include "controller/controller_families.h"
+#include "controller/controller_types.h"
 #include "link/hid/hid_reports.h"
-#include "proto/proto_constants.h"
 
 namespace kx7::hid {
 
@@ -14,10 +15,6 @@ namespace {
 std::uint16_t Word(std::span<const std::uint8_t> bytes, std::size_t at) {
   if (at + 1 >= bytes.size()) return 0;
   return static_cast<std::uint16_t>(bytes[at] | (bytes[at + 1] << 8));
-}
-
-bool IsResistiveUsb(std::uint32_t type) {
-  return type == type::kResistive4WireUsb || type == type::kResistive5WireUsb;
 }
 
 bool IsMultiContactReport(std::uint8_t id) {
@@ -98,7 +95,7 @@ PollChoice ChoosePollReport(const ReaderState& state) {
   }();
   // Through the KX7 driver only the length differs: 8 for the resistive types, 64 for the others.
   if (state.kxHid && choice.id != kPassThroughReport && state.type != type::kBirch2Hid)
-    choice.length = IsResistiveUsb(state.type) ? touch::kKxHidResistiveLength : touch::kMultiContactLength;
+    choice.length = IsResistiveUsbType(state.type) ? touch::kKxHidResistiveLength : touch::kMultiContactLength;
   return choice;
 }
 
@@ -132,7 +129,7 @@ ReaderOutput ConvertReport(const ReaderState& state, std::span<const std::uint8_
     }
     return out;
   }
-  if (IsResistiveUsb(state.type)) {
+  if (IsResistiveUsbType(state.type)) {
     if (id == kPassThroughReport) out.bytes = ResistiveRawText(report);
     else if (id == touch::kTouchReport || id == touch::kTouchReport13Bit) out.bytes = ResistivePackets(report);
     return out;
@@ -147,7 +144,7 @@ ReaderOutput ConvertReport(const ReaderState& state, std::span<const std::uint8_
     return out;
   }
   const bool multiContact = IsMultiContactReport(id) || (state.type == type::kLarchUsb0500 && id == touch::kTouchReport);
-  if ((IsUsbRowanCedar(state.type) || IsLarchHidType(state.type)) && multiContact) {
+  if ((IsUsbRowanCedar(state.type) || IsLarchUsbType(state.type)) && multiContact) {
     if (report.size() >= touch::kMultiContactLength && ShowsContact(state.features, report))
       out.bytes.assign(report.begin(), report.begin() + static_cast<std::ptrdiff_t>(touch::kMultiContactLength));
     return out;

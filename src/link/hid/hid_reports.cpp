@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "proto/proto_constants.h"
+#include "controller/controller_families.h"
+#include "controller/controller_types.h"
 
 namespace kx7::hid {
 namespace {
@@ -80,10 +81,6 @@ const char* ResetName(std::uint8_t kind, bool birch2) {
 }
 
 }  // namespace
-
-bool IsTouchInputType(std::uint32_t type) { return type >= type::kTouchInputFirst && type <= type::kTouchInputLast; }
-
-bool IsLarchHidType(std::uint32_t type) { return type == type::kLarchUsb0500 || type == type::kLarchUsb; }
 
 HidReport SetParam(std::uint8_t block, Bytes data) {
   if (data.size() > kParamDataMax) return {};
@@ -388,7 +385,7 @@ std::optional<AnswerReport> AnswerFor(std::uint32_t type, Answer kind) {
   }
   switch (kind) {
     case Answer::kControllerId:
-      return AnswerReport{answer::kControllerId, IsLarchHidType(type) ? kLarchControllerIdLength : kControllerIdLength};
+      return AnswerReport{answer::kControllerId, IsLarchUsbType(type) ? kLarchControllerIdLength : kControllerIdLength};
     case Answer::kParam:
       return AnswerReport{answer::kParam, kParamLength};
     case Answer::kStatus:
@@ -407,7 +404,7 @@ std::optional<AnswerReport> AnswerFor(std::uint32_t type, Answer kind) {
 }
 
 std::optional<ControllerIdRecord> ParseControllerIdRecord(std::uint32_t type, Bytes bytes) {
-  const bool larch = IsLarchHidType(type);
+  const bool larch = IsLarchUsbType(type);
   const std::size_t length = larch ? kLarchControllerIdLength : kControllerIdLength;
   if (bytes.size() < length) return std::nullopt;
   ControllerIdRecord record;
@@ -477,7 +474,7 @@ std::optional<Birch2IdentityRecord> ParseBirch2IdentityRecord(Bytes bytes) {
 }
 
 std::optional<std::size_t> HidBlockLength(std::uint32_t type, int block, std::uint8_t larchModelCode) {
-  const bool larch = IsLarchHidType(type);
+  const bool larch = IsLarchUsbType(type);
   switch (block) {
     case 1:
       return 26;

@@ -23,10 +23,6 @@ namespace kx7::hid {
 
 using Bytes = std::span<const std::uint8_t>;
 
-bool IsTouchInputType(std::uint32_t type);
-// The USB Larch types: the 24-byte controller-ID record, their own block lengths.
-bool IsLarchHidType(std::uint32_t type);
-
 // Generic controllers.
 HidReport SetParam(std::uint8_t block, Bytes data);  // at most 64 data bytes
 HidReport SetParamIndex(std::uint8_t block, std::uint8_t index, std::uint16_t length);

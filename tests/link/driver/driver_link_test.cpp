@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "controller/controller_types.h"
 #include "link/driver/driver_link_fixture.h"
 #include "link/driver/fake_drivers.h"
 
@@ -495,7 +496,7 @@ TEST_F(DriverLinkTest, KxUsbOpenOfABirchUsbNeedsItsExtendedStatus) {
   ui_.ExpectMessage(kCouldntConnect, Answer::kOk);
   EXPECT_FALSE(Link().ConnectBirchUsbDirect());
   EXPECT_EQ(Frame().LinkKind, link::kClosed);
-  EXPECT_EQ(Frame().ControllerType, kTypeGeneric);
+  EXPECT_EQ(Frame().ControllerType, type::kGeneric);
   EXPECT_TRUE(ui_.AllConsumed()) << ui_.Report();
   EXPECT_EQ(backend_.OpenHandles(Kx7DriverDeviceName(0)), 0);
 }
@@ -600,7 +601,7 @@ TEST_F(DriverLinkTest, ADeviceRemovedMidRequestClosesTheLinkAndTheProgramGoesOn)
   EXPECT_FALSE(status.success);
   EXPECT_EQ(status.error, driver_error::kDeviceNotConnected);
   EXPECT_EQ(Frame().LinkKind, link::kClosed);
-  EXPECT_EQ(Frame().ControllerType, kTypeGeneric);
+  EXPECT_EQ(Frame().ControllerType, type::kGeneric);
   EXPECT_FALSE(Link().DeviceOpen());
 
   // Nothing is left half open: the next request fails cleanly and the device can come back.
@@ -635,7 +636,7 @@ TEST_F(DriverLinkTest, RamRebootWithDeviceNoticesClosesTheLinkAndMakesTheTypeGen
       EXPECT_FALSE(Link().ReaderRunning()) << "the reader stops before the reboot";
       EXPECT_EQ(loop_.Now() - start, static_cast<std::uint64_t>(kRestartPauseMs));
       EXPECT_EQ(Frame().LinkKind, link::kClosed);
-      EXPECT_EQ(Frame().ControllerType, kTypeGeneric);
+      EXPECT_EQ(Frame().ControllerType, type::kGeneric);
       EXPECT_EQ(Frame().ControllerFeatures, 0u);
       EXPECT_EQ(backend_.OpenHandles(kKxs0), 0);
     } else {

@@ -12,13 +12,13 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "controller/controller_types.h"
 #include "frame/frame_constants.h"
 #include "frame/main_frame.h"
 #include "link/hid/hid_reports.h"
 #include "platform/port_directory.h"
 #include "platform/scripted_ui_host.h"
 #include "platform/virtual_time_loop.h"
-#include "proto/proto_constants.h"
 
 namespace kx7 {
 namespace {

@@ -1,3 +1,4 @@
+#include "controller/controller_types.h"
 #include "link/hid/hid_reader.h"
 
 #include <gtest/gtest.h>
@@ -5,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "proto/proto_constants.h"
 
 namespace kx7::hid {
 namespace {

@@ -1,3 +1,4 @@
+#include "controller/controller_types.h"
 #include "link/hid/hid_reports.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "proto/proto_constants.h"
 
 namespace kx7::hid {
 namespace {

@@ -9,6 +9,10 @@
 
 namespace kx7 {
 
+// The USB vendors of the controllers the HID link takes: the maker's, and the Larch products'.
+inline constexpr std::uint16_t kVendorKx = 0x0596;
+inline constexpr std::uint16_t kVendorLarch = 0x0914;
+
 struct UsbDeviceEntry {
   std::uint32_t type;
   std::uint16_t vendor;
@@ -23,8 +27,5 @@ const std::vector<UsbDeviceEntry>& UsbDeviceTable();
 
 // The first entry that matches the ids, or nullptr.
 const UsbDeviceEntry* FindUsbDevice(std::uint16_t vendor, std::uint16_t product);
-
-// Maple is a HID family without a type id of its own in the table's first column.
-inline constexpr std::uint32_t kTypeMaple = 32880;
 
 }  // namespace kx7
