@@ -68,12 +68,17 @@ int main(int argc, char** argv) {
   // The emulated controller is on its port before the frame lists the ports and searches; it
   // serves until the program ends.
   std::unique_ptr<kx7::emu::EmulationSession> emulator;
+  if (app.frontEnd.emulateStateFile && !app.frontEnd.emulateFamily) {
+    std::fprintf(stderr, "kx7sdu: --emulate-state keeps the state of the controller --emulate serves; there is none\n");
+    return 2;
+  }
   if (app.frontEnd.emulateFamily) {
     std::string problem;
     bool badUsage = false;
-    emulator = kx7::emu::EmulationSession::Start(*app.frontEnd.emulateFamily, app.frontEnd.emulateSettings, problem, badUsage);
+    emulator = kx7::emu::EmulationSession::Start(*app.frontEnd.emulateFamily, app.frontEnd.emulateSettings, problem,
+                                                 badUsage, app.frontEnd.emulateStateFile);
     if (!emulator) {
-      std::fprintf(stderr, "kx7sdu: --emulate: %s\n", problem.c_str());
+      std::fprintf(stderr, "kx7sdu: %s%s\n", problem.rfind("--emulate", 0) == 0 ? "" : "--emulate: ", problem.c_str());
       return badUsage ? 2 : 1;
     }
     // A USB family runs in this process; a serial one is found on its pseudo-terminal.
@@ -208,5 +213,8 @@ int main(int argc, char** argv) {
   application.exec();
   const int exitCode = app.ExitInstance(frame.get());
   frame.reset();
+  // The emulated controller's state goes back to its file (--emulate-state).
+  std::string problem;
+  if (emulator && !emulator->SaveState(problem)) std::fprintf(stderr, "kx7sdu: %s\n", problem.c_str());
   return exitCode;
 }
