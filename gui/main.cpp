@@ -26,6 +26,7 @@
 
 #include "ascii_chart_dialog.h"
 #include "blink_codes_dialog.h"
+#include "block_editor_views.h"
 #include "command_line_help_dialog.h"
 #include "controller_info_dialog.h"
 #include "log_views.h"
@@ -113,6 +114,7 @@ int main(int argc, char** argv) {
   kx7::RegisterUsbReportsView();
   kx7::RegisterAsciiChartDialog();
   kx7::RegisterBlinkCodesDialog();
+  kx7::RegisterParamViews();
 
   kx7::CMainFrame::Environment environment;
   const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry()

@@ -59,7 +59,11 @@ bool CBlock1Page1::ReadFile(const std::string& path, UiHost& ui) {
     ShowMessage(ui, text::kFailedToOpenFile);
     return false;
   }
-  const HexBlockFileCheck file = ReadHexBlockFile(*bytes, HexBlockKind::kBlock1);
+  return LoadText(*bytes, ui);
+}
+
+bool CBlock1Page1::LoadText(const std::string& text, UiHost& ui) {
+  const HexBlockFileCheck file = ReadHexBlockFile(text, HexBlockKind::kBlock1);
   // A file of another length belongs to another controller: it changes nothing.
   if (!file.Valid() || file.bytes.size() != copy_.size()) {
     ShowMessage(ui, text::kInvalidFile);

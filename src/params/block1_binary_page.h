@@ -37,6 +37,7 @@ class CBlock1Page1 : public Block1Page {
   // program's messages and return false when nothing was done.
   bool SaveFile(const std::string& path, class UiHost& ui);
   bool ReadFile(const std::string& path, UiHost& ui);
+  bool LoadText(const std::string& text, UiHost& ui);
 
  private:
   void TakeBoxes();

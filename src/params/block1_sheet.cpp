@@ -4,6 +4,7 @@
 #include "controller/controller_types.h"
 #include "params/block1_family_pages.h"
 #include "params/comm_byte.h"
+#include "params/file_buttons.h"
 #include "params/params_constants.h"
 #include "params/speed_change.h"
 
@@ -160,6 +161,16 @@ bool Block1Sheet::Apply() {
   }
   applying_ = false;
   return written;
+}
+
+bool Block1Sheet::SaveBinaryFile() {
+  const std::optional<std::string> path = ChooseParamFile(frame_, {filter::kBlock1, "bk1"}, true);
+  return path && BinaryEdit().SaveFile(*path, frame_.Ui());
+}
+
+bool Block1Sheet::ReadBinaryFile() {
+  const std::optional<std::string> path = ChooseParamFile(frame_, {filter::kBlock1, "bk1"}, false);
+  return path && BinaryEdit().ReadFile(*path, frame_.Ui());
 }
 
 bool Block1Sheet::OnOk() {

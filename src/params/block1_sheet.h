@@ -42,6 +42,9 @@ class Block1Sheet : public DialogModel {
 
   // The sheet's Apply; false when the write failed.
   bool Apply();
+  // Binary Edit's "Save File" and "Read File" with their file dialogs; false when nothing was done.
+  bool SaveBinaryFile();
+  bool ReadBinaryFile();
 
   // The sheet's state as the pages set it.
   bool commChanged = false;

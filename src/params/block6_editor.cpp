@@ -6,6 +6,7 @@
 #include "controller/controller_families.h"
 #include "params/block6_file.h"
 #include "params/comm_byte.h"
+#include "params/file_buttons.h"
 #include "params/param_file_io.h"
 #include "params/params_constants.h"
 #include "params/radix_text.h"
@@ -194,7 +195,11 @@ bool Block6Editor::ReadFile(const std::string& path) {
     ShowMessage(frame_.Ui(), text::kFailedToOpenFile);
     return false;
   }
-  const Block6FileCheck file = ReadBlock6File(*text);
+  return LoadText(*text);
+}
+
+bool Block6Editor::LoadText(const std::string& text) {
+  const Block6FileCheck file = ReadBlock6File(text);
   if (file.error == "UnexpectedEOF") {
     frame_.Ui().MessageBox(text::kUnexpectedEof, "KX7SDU", MessageButtons::kOk, MessageIcon::kError);
     return false;
@@ -209,6 +214,16 @@ bool Block6Editor::ReadFile(const std::string& path) {
   applyEnabled_ = true;
   ShowBoxes();
   return true;
+}
+
+bool Block6Editor::SaveFileChosen() {
+  const std::optional<std::string> path = ChooseParamFile(frame_, {filter::kBlock6, "txt"}, true);
+  return path && SaveFile(*path);
+}
+
+bool Block6Editor::ReadFileChosen() {
+  const std::optional<std::string> path = ChooseParamFile(frame_, {filter::kBlock6, "txt"}, false);
+  return path && ReadFile(*path);
 }
 
 }  // namespace kx7

@@ -61,9 +61,14 @@ class Block6Editor : public DialogModel {
   std::function<bool()> confirmBaudChange;
 
   bool SaveFile(const std::string& path);
+  // "Save to File" and "Read from File" with their file dialogs.
+  bool SaveFileChosen();
+  bool ReadFileChosen();
   // The file's names and values replace the editor's; a file of another length than the
   // controller's Block6, or one that does not read whole, changes nothing.
   bool ReadFile(const std::string& path);
+  // The same for a file's text.
+  bool LoadText(const std::string& text);
 
   const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
   const std::vector<std::string>& Names() const { return names_; }

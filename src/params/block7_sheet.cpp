@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "params/eep_file.h"
+#include "params/file_buttons.h"
 #include "params/param_file_io.h"
 #include "params/params_constants.h"
 #include "proto/proto_constants.h"
@@ -130,7 +131,11 @@ bool Block7Sheet::ReadEepFile(const std::string& path) {
     ShowMessage(frame_.Ui(), text::kFailedToOpenFile);
     return false;
   }
-  EepFileCheck file = kx7::ReadEepFile(*bytes);
+  return LoadEepText(*bytes);
+}
+
+bool Block7Sheet::LoadEepText(const std::string& text) {
+  EepFileCheck file = kx7::ReadEepFile(text);
   if (!file.Valid()) {
     ShowMessage(frame_.Ui(), text::kInvalidFile);
     return false;
@@ -140,6 +145,16 @@ bool Block7Sheet::ReadEepFile(const std::string& path) {
   binary_.SetTopRow(binary_.TopRow());
   Redisplay();
   return true;
+}
+
+bool Block7Sheet::ReadEepFileChosen() {
+  const std::optional<std::string> path = ChooseParamFile(frame_, {filter::kEep, "eep", filter::kEepTitle}, false);
+  return path && ReadEepFile(*path);
+}
+
+bool Block7Sheet::SaveEepFileChosen() {
+  const std::optional<std::string> path = ChooseParamFile(frame_, {filter::kEep, "eep", filter::kEepTitle}, true);
+  return path && SaveEepFile(*path);
 }
 
 bool Block7Sheet::SaveEepFile(const std::string& path) {

@@ -54,7 +54,11 @@ class Block7Sheet : public DialogModel {
   // "Read EEP File": the file replaces the table (a file that does not read whole changes
   // nothing: "Invalid File"); "Save EEP File" writes it. False when nothing was done.
   bool ReadEepFile(const std::string& path);
+  bool LoadEepText(const std::string& text);
   bool SaveEepFile(const std::string& path);
+  // The buttons with their file dialogs ("Select Birch2 .EEP File").
+  bool ReadEepFileChosen();
+  bool SaveEepFileChosen();
   // "Soft Reset".
   std::function<void()> softReset;
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "params/block8_file.h"
+#include "params/file_buttons.h"
 #include "params/param_file_io.h"
 #include "params/params_constants.h"
 #include "params/radix_text.h"
@@ -144,7 +145,12 @@ bool Block8Editor::ReadFile(const std::string& path) {
     ShowMessage(frame_.Ui(), text::kFailedToOpenFile);
     return false;
   }
-  const Block8FileCheck file = ReadBlock8File(*text);
+  return LoadText(*text);
+}
+
+bool Block8Editor::LoadText(const std::string& text) {
+  if (eventLog_) return false;
+  const Block8FileCheck file = ReadBlock8File(text);
   if (file.error == "UnexpectedEOF") {
     frame_.Ui().MessageBox(text::kUnexpectedEof, "KX7SDU", MessageButtons::kOk, MessageIcon::kError);
     return false;
@@ -155,6 +161,16 @@ bool Block8Editor::ReadFile(const std::string& path) {
   }
   SetValues(file.values);
   return true;
+}
+
+bool Block8Editor::SaveFileChosen() {
+  const std::optional<std::string> path = ChooseParamFile(frame_, {filter::kBlock8, "txt"}, true);
+  return path && SaveFile(*path);
+}
+
+bool Block8Editor::ReadFileChosen() {
+  const std::optional<std::string> path = ChooseParamFile(frame_, {filter::kBlock8, "txt"}, false);
+  return path && ReadFile(*path);
 }
 
 }  // namespace kx7

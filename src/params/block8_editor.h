@@ -46,8 +46,12 @@ class Block8Editor : public DialogModel {
   // "Copy": the 256 values as lines on the clipboard; the dialog then closes.
   void Copy();
   bool SaveFile(const std::string& path);
+  // "Save to File" and "Read from File" with their file dialogs.
+  bool SaveFileChosen();
+  bool ReadFileChosen();
   // A file that does not hold 256 good lines changes nothing ("Unexpected EOF", "Invalid File").
   bool ReadFile(const std::string& path);
+  bool LoadText(const std::string& text);
 
   const std::vector<std::uint16_t>& Values() const { return values_; }
   void SetValues(const std::vector<std::uint16_t>& values);

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "params/hex_block_file.h"
+#include "params/file_buttons.h"
 #include "params/param_file_io.h"
 #include "params/params_constants.h"
 #include "params/radix_text.h"
@@ -97,7 +98,11 @@ bool LarchBlock7Editor::ReadFile(const std::string& path) {
     ShowMessage(frame_.Ui(), text::kFailedToOpenFile);
     return false;
   }
-  const HexBlockFileCheck file = ReadHexBlockFile(*text, HexBlockKind::kLarchBlock7);
+  return LoadText(*text);
+}
+
+bool LarchBlock7Editor::LoadText(const std::string& text) {
+  const HexBlockFileCheck file = ReadHexBlockFile(text, HexBlockKind::kLarchBlock7);
   if (!file.Valid() || file.bytes.size() != buffer_.size()) {
     ShowMessage(frame_.Ui(), text::kInvalidFile);
     return false;
@@ -105,6 +110,16 @@ bool LarchBlock7Editor::ReadFile(const std::string& path) {
   buffer_ = file.bytes;
   ShowBoxes();
   return true;
+}
+
+bool LarchBlock7Editor::SaveFileChosen() {
+  const std::optional<std::string> path = ChooseParamFile(frame_, {filter::kLarchBlock7, "blk"}, true);
+  return path && SaveFile(*path);
+}
+
+bool LarchBlock7Editor::ReadFileChosen() {
+  const std::optional<std::string> path = ChooseParamFile(frame_, {filter::kLarchBlock7, "blk"}, false);
+  return path && ReadFile(*path);
 }
 
 }  // namespace kx7

@@ -40,8 +40,12 @@ class LarchBlock7Editor : public DialogModel {
   bool Hex() const { return hex_; }
 
   bool SaveFile(const std::string& path);
+  // "Save to File" and "Read from File" with their file dialogs.
+  bool SaveFileChosen();
+  bool ReadFileChosen();
   // A file that does not hold exactly the block's bytes changes nothing.
   bool ReadFile(const std::string& path);
+  bool LoadText(const std::string& text);
 
   const std::vector<std::uint8_t>& Buffer() const { return buffer_; }
 

@@ -4,12 +4,12 @@
 #include "controller/controller_types.h"
 #include "frame/command_ids.h"
 #include "frame/frame_constants.h"
-#include "log/file_choice.h"
 #include "params/block1_sheet.h"
 #include "params/block6_editor.h"
 #include "params/block7_sheet.h"
 #include "params/block8_editor.h"
 #include "params/cal_data_file.h"
+#include "params/file_buttons.h"
 #include "params/larch_block7_editor.h"
 #include "params/param_file_io.h"
 #include "params/params_constants.h"
@@ -166,11 +166,7 @@ void ParamCommands::SaveCalData() {
     ShowMessage(frame_.Ui(), text::kBlockReadFailed);
     return;
   }
-  FileDialogRequest request;
-  request.save = true;
-  request.filter = filter::kCalData;
-  request.defaultExtension = "cal";
-  const std::optional<std::string> path = ChooseFile(frame_, request);
+  const std::optional<std::string> path = ChooseParamFile(frame_, {filter::kCalData, "cal"}, true);
   if (!path) return;
   if (!WriteParamFile(*path, WriteCalDataFile(block1))) ShowMessage(frame_.Ui(), text::kFailedToOpenFile);
 }

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "frame/frame_constants.h"
-#include "log/file_choice.h"
+#include "params/file_buttons.h"
 #include "params/param_file_io.h"
 #include "params/params_constants.h"
 #include "proto/proto_constants.h"
@@ -61,10 +61,7 @@ bool RowanDefaultParams::StartEnabled() const { return clearParams_ || (file_ &&
 void RowanDefaultParams::SetClearParams(bool on) { clearParams_ = on; }
 
 void RowanDefaultParams::Browse() {
-  FileDialogRequest request;
-  request.filter = filter::kDefaultParam;
-  request.defaultExtension = "dat";
-  const std::optional<std::string> path = ChooseFile(frame_, request);
+  const std::optional<std::string> path = ChooseParamFile(frame_, {filter::kDefaultParam, "dat"}, false);
   if (!path) {
     closeRequested_ = true;
     return;

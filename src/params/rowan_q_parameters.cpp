@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "frame/frame_constants.h"
-#include "log/file_choice.h"
+#include "params/file_buttons.h"
 #include "params/block_q_file.h"
 #include "params/file_lines.h"
 #include "params/param_file_io.h"
@@ -51,11 +51,7 @@ void RunRowanQParameters(CMainFrame& frame, CommandChannel& channel) {
   frame.SetStatusText(pane::kMessage, kToolTitle);
   const std::map<int, std::uint32_t> known = ReadBlockQParameters(channel);
   frame.SetStatusText(pane::kMessage, "");
-  FileDialogRequest request;
-  request.save = true;
-  request.filter = filter::kBlockQ;
-  request.defaultExtension = "txt";
-  const std::optional<std::string> path = ChooseFile(frame, request);
+  const std::optional<std::string> path = ChooseParamFile(frame, {filter::kBlockQ, "txt"}, true);
   if (!path) return;
   if (!WriteParamFile(*path, WriteBlockQFile(known))) ShowMessage(frame.Ui(), text::kFailedToOpenFile);
 }
