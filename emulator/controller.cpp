@@ -90,32 +90,18 @@ std::optional<int> BaudFromCode(int code) {
   }
 }
 
-// Block6 of the Cedar: the speed code in the low half of byte 6 (always N,8,1).
-constexpr std::size_t kBlock6SpeedByte = 6;
-std::optional<int> Block6Baud(int code) {
-  switch (code) {
-    case 0:
-    case 2:
-    case 6:
-      return 9600;
-    case 1:
-      return 19200;
-    case 3:
-      return 4800;
-    case 4:
-      return 2400;
-    case 5:
-      return 1200;
-    case 7:
-      return 115200;
-    default:
-      return std::nullopt;
-  }
-}
-
 // The controller stores a default-parameter image after it has acknowledged it; the completion
 // follows on its own.
 constexpr std::uint64_t kImageStoreMs = 300;
+
+// Block6 of the Cedar: the speed code in the low half of byte 6 (always N,8,1): the codes of the
+// comm byte, and 6 for 9600 and 7 for 115200 besides.
+constexpr std::size_t kBlock6SpeedByte = 6;
+std::optional<int> Block6Baud(int code) {
+  if (code == 6) return 9600;
+  if (code == 7) return 115200;
+  return BaudFromCode(code);
+}
 
 std::optional<int> CodeFromBaud(int baud) {
   switch (baud) {

@@ -15,6 +15,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "param_widgets.h"
 #include "params/radix_text.h"
 
 namespace kx7 {
@@ -25,14 +26,14 @@ constexpr int kBinaryColumns = 5;
 constexpr int kBinaryRows = 10;
 constexpr int kByteBoxChars = 5;
 
-QString Latin1(const std::string& text) { return QString::fromLatin1(text.data(), static_cast<int>(text.size())); }
-
 }  // namespace
 
 Block1SheetView::Block1SheetView(Block1Sheet& sheet, QWidget* parent) : QDialog(parent), sheet_(sheet) {
   setWindowTitle(Latin1(sheet.Title()));
   auto* layout = new QVBoxLayout(this);
   tabs_ = new QTabWidget(this);
+  // Every page's tab in sight.
+  tabs_->setUsesScrollButtons(false);
   layout->addWidget(tabs_);
   fields_.resize(sheet_.Pages().size());
   tabs_->addTab(BinaryPage(), Latin1(sheet_.Pages()[0]->Title()));
@@ -61,7 +62,7 @@ QWidget* Block1SheetView::BinaryPage() {
   auto* layout = new QVBoxLayout(page);
   auto* grid = new QGridLayout;
   CBlock1Page1& binary = sheet_.BinaryEdit();
-  const int boxWidth = fontMetrics().averageCharWidth() * kByteBoxChars + 8;
+  const int boxWidth = fontMetrics().horizontalAdvance(QString(kByteBoxChars, QLatin1Char('W'))) + 8;
   for (std::size_t i = 0; i < CBlock1Page1::kBoxes; ++i) {
     const int row = static_cast<int>(i) % kBinaryRows;
     const int column = static_cast<int>(i) / kBinaryRows;
@@ -161,7 +162,7 @@ QWidget* Block1SheetView::FamilyPage(std::size_t index) {
       case FieldKind::kNumber:
       case FieldKind::kHexNumber: {
         auto* box = new QLineEdit(page);
-        box->setFixedWidth(fontMetrics().averageCharWidth() * 8 + 8);
+        box->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("WWWWWWW")) + 12);
         const bool hex = field.kind == FieldKind::kHexNumber;
         connect(box, &QLineEdit::editingFinished, this, [this, box, hex, set, index] {
           if (refreshing_) return;

@@ -16,25 +16,14 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
+#include "param_widgets.h"
+
 namespace kx7 {
 
 namespace {
 
-QString Latin1(const std::string& text) { return QString::fromLatin1(text.data(), static_cast<int>(text.size())); }
-QString Latin1(const OptionalText& text) { return text ? Latin1(*text) : QString(); }
-
-QLineEdit* NewBox(QWidget* parent, int characters, bool readOnly = false) {
-  auto* box = new QLineEdit(parent);
-  box->setFixedWidth(box->fontMetrics().averageCharWidth() * characters + 10);
-  box->setReadOnly(readOnly);
-  return box;
-}
-
-QPushButton* Button(const QString& text, QWidget* parent) {
-  auto* button = new QPushButton(text, parent);
-  button->setAutoDefault(false);
-  return button;
-}
+// A text a parameter may lack: empty then.
+QString Shown(const OptionalText& text) { return text ? Latin1(*text) : QString(); }
 
 // A spin's two arrows: the upper one notifies a delta of -1, the lower one +1 (the value a page
 // shows goes up with the upper arrow).
@@ -61,6 +50,7 @@ Block7SheetView::Block7SheetView(Block7Sheet& sheet, QWidget* parent) : QDialog(
   setWindowTitle(Latin1(sheet.Title()));
   auto* layout = new QVBoxLayout(this);
   tabs_ = new QTabWidget(this);
+  tabs_->setUsesScrollButtons(false);
   layout->addWidget(tabs_);
   tabs_->addTab(BinaryPage(), QString::fromLatin1(Block7Sheet::PageTitle(Block7Sheet::kBinaryEdit)));
   tabs_->addTab(ThresholdsPage(), QString::fromLatin1(Block7Sheet::PageTitle(Block7Sheet::kThresholds)));
@@ -140,10 +130,10 @@ QWidget* Block7SheetView::BinaryPage() {
   });
 
   auto* row = new QHBoxLayout;
-  auto* next = Button(QStringLiteral(">>"), page);
+  auto* next = NewButton(QStringLiteral(">>"), page);
   selfParams_ = new QCheckBox(QStringLiteral("SelfParams Valid"), page);
   search_ = NewBox(page, 16);
-  auto* find = Button(QStringLiteral("Search"), page);
+  auto* find = NewButton(QStringLiteral("Search"), page);
   row->addWidget(next);
   row->addWidget(selfParams_);
   row->addStretch(1);
@@ -151,9 +141,9 @@ QWidget* Block7SheetView::BinaryPage() {
   row->addWidget(find);
   outer->addLayout(row);
   auto* files = new QHBoxLayout;
-  auto* reset = Button(QStringLiteral("Soft Reset"), page);
-  auto* read = Button(QStringLiteral("Read EEP File"), page);
-  auto* save = Button(QStringLiteral("Save EEP File"), page);
+  auto* reset = NewButton(QStringLiteral("Soft Reset"), page);
+  auto* read = NewButton(QStringLiteral("Read EEP File"), page);
+  auto* save = NewButton(QStringLiteral("Save EEP File"), page);
   files->addWidget(reset);
   files->addStretch(1);
   files->addWidget(read);
@@ -329,8 +319,8 @@ void Block7SheetView::Refresh() {
                                                             &units.slowStray, &units.minEffect, &units.bodyK};
   for (std::size_t box = 0; box < CBlock7Page2::kBoxes; ++box) {
     thresholds_[box]->setText(Latin1(sheet_.Thresholds().boxes[box]));
-    thresholdTexts_[box][0]->setText(Latin1(levels[box]->percent));
-    thresholdTexts_[box][1]->setText(Latin1(levels[box]->capacitance));
+    thresholdTexts_[box][0]->setText(Shown(levels[box]->percent));
+    thresholdTexts_[box][1]->setText(Shown(levels[box]->capacitance));
   }
   const std::optional<bool> palm = sheet_.Thresholds().PalmEnable();
   palm_->setEnabled(palm.has_value());
@@ -339,13 +329,13 @@ void Block7SheetView::Refresh() {
                                           &units.strayDelay};
   for (std::size_t box = 0; box < CBlock7Page4::kBoxes; ++box) {
     filters_[box]->setText(Latin1(sheet_.Filters().boxes[box]));
-    filterTexts_[box]->setText(box < 4 ? Latin1(filters[box]->seconds) : Latin1(units.noiseFilter.milliseconds));
+    filterTexts_[box]->setText(box < 4 ? Shown(filters[box]->seconds) : Shown(units.noiseFilter.milliseconds));
   }
   const std::optional<int> orientation = sheet_.Other().Orientation();
   orientation_->setCurrentIndex(orientation.value_or(-1));
   for (std::size_t box = 0; box < CBlock7Page3::kBoxes; ++box) {
     frequencies_[box]->setText(Latin1(sheet_.Other().boxes[box]));
-    frequencyTexts_[box]->setText(Latin1(box == 0 ? units.freq.frequency : units.penFreq.frequency));
+    frequencyTexts_[box]->setText(Shown(box == 0 ? units.freq.frequency : units.penFreq.frequency));
   }
   apply_->setEnabled(read_ && sheet_.Modified() && !sheet_.Busy());
   refreshing_ = false;

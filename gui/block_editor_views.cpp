@@ -19,26 +19,12 @@
 #include "block1_sheet_view.h"
 #include "block7_sheet_view.h"
 #include "params/comm_byte.h"
+#include "param_widgets.h"
 #include "qt_ui_host.h"
 
 namespace kx7 {
 
 namespace {
-
-QString Latin1(const std::string& text) { return QString::fromLatin1(text.data(), static_cast<int>(text.size())); }
-
-QLineEdit* NewBox(QWidget* parent, int characters, bool readOnly = false) {
-  auto* box = new QLineEdit(parent);
-  box->setFixedWidth(box->fontMetrics().averageCharWidth() * characters + 10);
-  box->setReadOnly(readOnly);
-  return box;
-}
-
-QPushButton* Button(const QString& text, QWidget* parent) {
-  auto* button = new QPushButton(text, parent);
-  button->setAutoDefault(false);
-  return button;
-}
 
 // "Dec" and "Hex" side by side.
 QHBoxLayout* RadixButtons(QWidget* parent, QRadioButton*& decimal, QRadioButton*& hex) {
@@ -113,6 +99,7 @@ Block6View::Block6View(Block6Editor& editor, QWidget* parent) : QDialog(parent),
     grid->addWidget(indexes_.back(), row, 0);
     grid->addWidget(values_.back(), row, 1);
     grid->addWidget(names_.back(), row, 2);
+    grid->setColumnStretch(2, 1);
     connect(values_.back(), &QLineEdit::textEdited, this,
             [this, row](const QString& text) { editor_.boxes[static_cast<std::size_t>(row)] = text.toStdString(); });
     connect(values_.back(), &QLineEdit::editingFinished, this, [this] {
@@ -126,8 +113,8 @@ Block6View::Block6View(Block6Editor& editor, QWidget* parent) : QDialog(parent),
   rows->addWidget(scroll_);
   layout->addLayout(rows);
   auto* bottom = RadixButtons(this, decimal_, hex_);
-  auto* save = Button(QStringLiteral("Save to File"), this);
-  auto* read = Button(QStringLiteral("Read from File"), this);
+  auto* save = NewButton(QStringLiteral("Save to File"), this);
+  auto* read = NewButton(QStringLiteral("Read from File"), this);
   bottom->addStretch(1);
   bottom->addWidget(save);
   bottom->addWidget(read);
@@ -234,6 +221,7 @@ Block8View::Block8View(Block8Editor& editor, QWidget* parent) : QDialog(parent),
     values_.push_back(NewBox(this, 6, editor_.EventLog()));
     grid->addWidget(labels_.back(), row, 0);
     grid->addWidget(values_.back(), row, 1);
+    grid->setColumnStretch(2, 1);
     connect(values_.back(), &QLineEdit::textEdited, this,
             [this, row](const QString& text) { editor_.EditBox(row, text.toStdString()); });
     connect(values_.back(), &QLineEdit::editingFinished, this, [this] {
@@ -249,9 +237,9 @@ Block8View::Block8View(Block8Editor& editor, QWidget* parent) : QDialog(parent),
   rows->addWidget(scroll_);
   layout->addLayout(rows);
   auto* bottom = RadixButtons(this, decimal_, hex_);
-  auto* copy = Button(QStringLiteral("Copy"), this);
-  auto* save = Button(QStringLiteral("Save to File"), this);
-  auto* read = Button(QStringLiteral("Read from File"), this);
+  auto* copy = NewButton(QStringLiteral("Copy"), this);
+  auto* save = NewButton(QStringLiteral("Save to File"), this);
+  auto* read = NewButton(QStringLiteral("Read from File"), this);
   read->setEnabled(!editor_.EventLog());
   bottom->addStretch(1);
   bottom->addWidget(copy);
@@ -341,16 +329,17 @@ LarchBlock7View::LarchBlock7View(LarchBlock7Editor& editor, QWidget* parent) : Q
       QLineEdit* box = NewBox(this, 4);
       boxes_.push_back(box);
       grid->addWidget(box, row + 1, column + 1);
+      grid->setColumnStretch(LarchBlock7Editor::kColumns + 1, 1);
       const auto index = static_cast<std::size_t>(column * LarchBlock7Editor::kRows + row);
       connect(box, &QLineEdit::textEdited, this, [this, index](const QString& text) { editor_.boxes[index] = text.toStdString(); });
     }
   layout->addLayout(grid);
   auto* bottom = RadixButtons(this, decimal_, hex_);
-  auto* previous = Button(QStringLiteral("<<"), this);
+  auto* previous = NewButton(QStringLiteral("<<"), this);
   page_ = new QLabel(this);
-  auto* next = Button(QStringLiteral(">>"), this);
-  auto* save = Button(QStringLiteral("Save to File"), this);
-  auto* read = Button(QStringLiteral("Read from File"), this);
+  auto* next = NewButton(QStringLiteral(">>"), this);
+  auto* save = NewButton(QStringLiteral("Save to File"), this);
+  auto* read = NewButton(QStringLiteral("Read from File"), this);
   bottom->addStretch(1);
   bottom->addWidget(previous);
   bottom->addWidget(page_);
@@ -449,11 +438,11 @@ RowanDefaultParamsView::RowanDefaultParamsView(RowanDefaultParams& tool, QWidget
   layout->addWidget(new QLabel(QStringLiteral("File (.dat)"), this), 2, 0);
   file_ = NewBox(this, 40, true);
   layout->addWidget(file_, 2, 1);
-  browse_ = Button(QStringLiteral("Browse..."), this);
+  browse_ = NewButton(QStringLiteral("Browse..."), this);
   layout->addWidget(browse_, 2, 2);
   clear_ = new QCheckBox(QStringLiteral("Clear Params"), this);
   layout->addWidget(clear_, 3, 0);
-  start_ = Button(QStringLiteral("Start"), this);
+  start_ = NewButton(QStringLiteral("Start"), this);
   layout->addWidget(start_, 3, 2);
   connect(browse_, &QPushButton::clicked, this, [this] {
     tool_.Browse();
@@ -484,39 +473,28 @@ void RowanDefaultParamsView::Show() {
 
 // --- Registration ----------------------------------------------------------------------------
 
+namespace {
+
+// RunDialog shows a `View` over a model of kind `kind`; OK is the view's accept.
+template <class Model, class View>
+void RegisterView(const char* kind) {
+  QtUiHost::RegisterDialogView(kind, [](DialogModel& model, QWidget* parent) {
+    View view(static_cast<Model&>(model), parent);
+    return view.exec() == QDialog::Accepted;
+  });
+}
+
+}  // namespace
+
 void RegisterParamViews() {
-  QtUiHost::RegisterDialogView("Block1Sheet", [](DialogModel& model, QWidget* parent) {
-    Block1SheetView view(static_cast<Block1Sheet&>(model), parent);
-    return view.exec() == QDialog::Accepted;
-  });
-  QtUiHost::RegisterDialogView("Block7Sheet", [](DialogModel& model, QWidget* parent) {
-    Block7SheetView view(static_cast<Block7Sheet&>(model), parent);
-    return view.exec() == QDialog::Accepted;
-  });
-  QtUiHost::RegisterDialogView("SerialNumber", [](DialogModel& model, QWidget* parent) {
-    SerialNumberView view(static_cast<SerialNumberEditor&>(model), parent);
-    return view.exec() == QDialog::Accepted;
-  });
-  QtUiHost::RegisterDialogView("Block6", [](DialogModel& model, QWidget* parent) {
-    Block6View view(static_cast<Block6Editor&>(model), parent);
-    return view.exec() == QDialog::Accepted;
-  });
-  QtUiHost::RegisterDialogView("Block8", [](DialogModel& model, QWidget* parent) {
-    Block8View view(static_cast<Block8Editor&>(model), parent);
-    return view.exec() == QDialog::Accepted;
-  });
-  QtUiHost::RegisterDialogView("LarchBlock7", [](DialogModel& model, QWidget* parent) {
-    LarchBlock7View view(static_cast<LarchBlock7Editor&>(model), parent);
-    return view.exec() == QDialog::Accepted;
-  });
-  QtUiHost::RegisterDialogView("RegisterDump", [](DialogModel& model, QWidget* parent) {
-    RegisterDumpView view(static_cast<RegisterDumpViewer&>(model), parent);
-    return view.exec() == QDialog::Accepted;
-  });
-  QtUiHost::RegisterDialogView("RowanDefaultParams", [](DialogModel& model, QWidget* parent) {
-    RowanDefaultParamsView view(static_cast<RowanDefaultParams&>(model), parent);
-    return view.exec() == QDialog::Accepted;
-  });
+  RegisterView<Block1Sheet, Block1SheetView>("Block1Sheet");
+  RegisterView<Block7Sheet, Block7SheetView>("Block7Sheet");
+  RegisterView<SerialNumberEditor, SerialNumberView>("SerialNumber");
+  RegisterView<Block6Editor, Block6View>("Block6");
+  RegisterView<Block8Editor, Block8View>("Block8");
+  RegisterView<LarchBlock7Editor, LarchBlock7View>("LarchBlock7");
+  RegisterView<RegisterDumpViewer, RegisterDumpView>("RegisterDump");
+  RegisterView<RowanDefaultParams, RowanDefaultParamsView>("RowanDefaultParams");
 }
 
 }  // namespace kx7

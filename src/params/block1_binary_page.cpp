@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "params/file_buttons.h"
 #include "params/hex_block_file.h"
 #include "params/param_file_io.h"
 #include "params/params_constants.h"
@@ -46,19 +47,12 @@ void CBlock1Page1::SetRadix(Radix radix) {
 
 bool CBlock1Page1::SaveFile(const std::string& path, UiHost& ui) {
   TakeBoxes();
-  if (!WriteParamFile(path, WriteHexBlockFile(copy_))) {
-    ShowMessage(ui, text::kFailedToOpenFile);
-    return false;
-  }
-  return true;
+  return WriteParamFileOrSay(path, WriteHexBlockFile(copy_), ui);
 }
 
 bool CBlock1Page1::ReadFile(const std::string& path, UiHost& ui) {
-  const std::optional<std::string> bytes = ReadParamFile(path);
-  if (!bytes) {
-    ShowMessage(ui, text::kFailedToOpenFile);
-    return false;
-  }
+  const std::optional<std::string> bytes = ReadParamFileOrSay(path, ui);
+  if (!bytes) return false;
   return LoadText(*bytes, ui);
 }
 

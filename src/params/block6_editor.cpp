@@ -96,26 +96,12 @@ void Block6Editor::SetFirstRow(int row) {
   ShowBoxes();
 }
 
-void Block6Editor::OnScroll(Scroll step) {
-  switch (step) {
-    case Scroll::kLineUp:
-      SetFirstRow(firstRow_ - 1);
-      break;
-    case Scroll::kLineDown:
-      SetFirstRow(firstRow_ + 1);
-      break;
-    case Scroll::kPageUp:
-      SetFirstRow(firstRow_ - rowsShown_);
-      break;
-    case Scroll::kPageDown:
-      SetFirstRow(firstRow_ + rowsShown_);
-      break;
-  }
-}
+void Block6Editor::OnScroll(Scroll step) { SetFirstRow(ScrolledRow(step, firstRow_, 1, rowsShown_)); }
 
 void Block6Editor::OnWheel(int delta) {
-  if (delta == 0) return;
-  for (int step = 0; step < 2; ++step) OnScroll(delta > 0 ? Scroll::kLineUp : Scroll::kLineDown);
+  Scroll step = Scroll::kLineUp;
+  if (!WheelStep(delta, step)) return;
+  for (int i = 0; i < kWheelLineSteps; ++i) OnScroll(step);
 }
 
 std::string Block6Editor::FrequencyText() const {
@@ -182,19 +168,12 @@ bool Block6Editor::OnOk() {
 bool Block6Editor::SaveFile(const std::string& path) {
   TakeBoxes();
   const char letter = status.empty() ? 0 : status[0];
-  if (!WriteParamFile(path, WriteBlock6File(bytes_, names_, letter))) {
-    ShowMessage(frame_.Ui(), text::kFailedToOpenFile);
-    return false;
-  }
-  return true;
+  return WriteParamFileOrSay(path, WriteBlock6File(bytes_, names_, letter), frame_.Ui());
 }
 
 bool Block6Editor::ReadFile(const std::string& path) {
-  const std::optional<std::string> text = ReadParamFile(path);
-  if (!text) {
-    ShowMessage(frame_.Ui(), text::kFailedToOpenFile);
-    return false;
-  }
+  const std::optional<std::string> text = ReadParamFileOrSay(path, frame_.Ui());
+  if (!text) return false;
   return LoadText(*text);
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "frame/main_frame.h"
+#include "params/row_scroll.h"
 #include "params/block6_names.h"
 #include "proto/command_channel.h"
 
@@ -33,7 +34,7 @@ class Block6Editor : public DialogModel {
   std::string RowName(int shownRow) const;
   bool RowEnabled(int shownRow) const;
 
-  enum class Scroll { kLineUp, kLineDown, kPageUp, kPageDown };
+  using Scroll = RowScroll;
   void OnScroll(Scroll step);
   void SetFirstRow(int row);  // the thumb
   void OnWheel(int delta);

@@ -95,25 +95,14 @@ void CBlock7Page1::SetTopRow(std::size_t row) {
 }
 
 void CBlock7Page1::OnScroll(Scroll step) {
-  switch (step) {
-    case Scroll::kLineUp:
-      SetTopRow(top_ >= kLineStep ? top_ - kLineStep : 0);
-      break;
-    case Scroll::kLineDown:
-      SetTopRow(top_ + kLineStep);
-      break;
-    case Scroll::kPageUp:
-      SetTopRow(top_ >= kPageStep ? top_ - kPageStep : 0);
-      break;
-    case Scroll::kPageDown:
-      SetTopRow(top_ + kPageStep);
-      break;
-  }
+  const int row = ScrolledRow(step, static_cast<int>(top_), static_cast<int>(kLineStep), static_cast<int>(kPageStep));
+  SetTopRow(static_cast<std::size_t>(std::max(row, 0)));
 }
 
 void CBlock7Page1::OnWheel(int delta) {
-  if (delta == 0) return;
-  for (int step = 0; step < 2; ++step) OnScroll(delta > 0 ? Scroll::kLineUp : Scroll::kLineDown);
+  Scroll step = Scroll::kLineUp;
+  if (!WheelStep(delta, step)) return;
+  for (int i = 0; i < kWheelLineSteps; ++i) OnScroll(step);
 }
 
 void CBlock7Page1::NextSection() {

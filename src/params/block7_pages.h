@@ -11,6 +11,7 @@
 
 #include "params/block7_table.h"
 #include "params/block7_units.h"
+#include "params/row_scroll.h"
 
 namespace kx7 {
 
@@ -38,7 +39,7 @@ class CBlock7Page1 {
 
   std::size_t TopRow() const { return top_; }
   void SetTopRow(std::size_t row);  // the thumb: clamped to 0 .. count - 16
-  enum class Scroll { kLineUp, kLineDown, kPageUp, kPageDown };
+  using Scroll = RowScroll;
   void OnScroll(Scroll step);
   // The mouse wheel: two line steps in its direction (a positive delta is up).
   void OnWheel(int delta);

@@ -126,11 +126,8 @@ void Block7Sheet::OnEnter() {
 }
 
 bool Block7Sheet::ReadEepFile(const std::string& path) {
-  const std::optional<std::string> bytes = ReadParamFile(path);
-  if (!bytes) {
-    ShowMessage(frame_.Ui(), text::kFailedToOpenFile);
-    return false;
-  }
+  const std::optional<std::string> bytes = ReadParamFileOrSay(path, frame_.Ui());
+  if (!bytes) return false;
   return LoadEepText(*bytes);
 }
 
@@ -158,11 +155,7 @@ bool Block7Sheet::SaveEepFileChosen() {
 }
 
 bool Block7Sheet::SaveEepFile(const std::string& path) {
-  if (!WriteParamFile(path, WriteEepFile(table_))) {
-    ShowMessage(frame_.Ui(), text::kFailedToOpenFile);
-    return false;
-  }
-  return true;
+  return WriteParamFileOrSay(path, WriteEepFile(table_), frame_.Ui());
 }
 
 }  // namespace kx7

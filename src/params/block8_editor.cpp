@@ -76,26 +76,12 @@ void Block8Editor::SetFirstRow(int row) {
   ShowBoxes();
 }
 
-void Block8Editor::OnScroll(Scroll step) {
-  switch (step) {
-    case Scroll::kLineUp:
-      SetFirstRow(firstRow_ - 1);
-      break;
-    case Scroll::kLineDown:
-      SetFirstRow(firstRow_ + 1);
-      break;
-    case Scroll::kPageUp:
-      SetFirstRow(firstRow_ - kRowsShown);
-      break;
-    case Scroll::kPageDown:
-      SetFirstRow(firstRow_ + kRowsShown);
-      break;
-  }
-}
+void Block8Editor::OnScroll(Scroll step) { SetFirstRow(ScrolledRow(step, firstRow_, 1, kRowsShown)); }
 
 void Block8Editor::OnWheel(int delta) {
-  if (delta == 0) return;
-  for (int step = 0; step < 2; ++step) OnScroll(delta > 0 ? Scroll::kLineUp : Scroll::kLineDown);
+  Scroll step = Scroll::kLineUp;
+  if (!WheelStep(delta, step)) return;
+  for (int i = 0; i < kWheelLineSteps; ++i) OnScroll(step);
 }
 
 void Block8Editor::SetValues(const std::vector<std::uint16_t>& values) {
@@ -131,20 +117,13 @@ void Block8Editor::Copy() {
 
 bool Block8Editor::SaveFile(const std::string& path) {
   TakeBoxes();
-  if (!WriteParamFile(path, WriteBlock8File(values_))) {
-    ShowMessage(frame_.Ui(), text::kFailedToOpenFile);
-    return false;
-  }
-  return true;
+  return WriteParamFileOrSay(path, WriteBlock8File(values_), frame_.Ui());
 }
 
 bool Block8Editor::ReadFile(const std::string& path) {
   if (eventLog_) return false;
-  const std::optional<std::string> text = ReadParamFile(path);
-  if (!text) {
-    ShowMessage(frame_.Ui(), text::kFailedToOpenFile);
-    return false;
-  }
+  const std::optional<std::string> text = ReadParamFileOrSay(path, frame_.Ui());
+  if (!text) return false;
   return LoadText(*text);
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "frame/main_frame.h"
+#include "params/row_scroll.h"
 #include "proto/command_channel.h"
 
 namespace kx7 {
@@ -30,7 +31,7 @@ class Block8Editor : public DialogModel {
   std::vector<std::string> boxes;  // the shown rows' value boxes
   std::string status;              // "Rev."
 
-  enum class Scroll { kLineUp, kLineDown, kPageUp, kPageDown };
+  using Scroll = RowScroll;
   void OnScroll(Scroll step);
   void SetFirstRow(int row);
   void OnWheel(int delta);

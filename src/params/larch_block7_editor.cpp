@@ -85,19 +85,12 @@ bool LarchBlock7Editor::OnOk() {
 
 bool LarchBlock7Editor::SaveFile(const std::string& path) {
   TakeBoxes();
-  if (!WriteParamFile(path, WriteHexBlockFile(buffer_))) {
-    ShowMessage(frame_.Ui(), text::kFailedToOpenFile);
-    return false;
-  }
-  return true;
+  return WriteParamFileOrSay(path, WriteHexBlockFile(buffer_), frame_.Ui());
 }
 
 bool LarchBlock7Editor::ReadFile(const std::string& path) {
-  const std::optional<std::string> text = ReadParamFile(path);
-  if (!text) {
-    ShowMessage(frame_.Ui(), text::kFailedToOpenFile);
-    return false;
-  }
+  const std::optional<std::string> text = ReadParamFileOrSay(path, frame_.Ui());
+  if (!text) return false;
   return LoadText(*text);
 }
 

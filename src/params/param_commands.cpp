@@ -168,7 +168,7 @@ void ParamCommands::SaveCalData() {
   }
   const std::optional<std::string> path = ChooseParamFile(frame_, {filter::kCalData, "cal"}, true);
   if (!path) return;
-  if (!WriteParamFile(*path, WriteCalDataFile(block1))) ShowMessage(frame_.Ui(), text::kFailedToOpenFile);
+  WriteParamFileOrSay(*path, WriteCalDataFile(block1), frame_.Ui());
 }
 
 void ParamCommands::RowanQParameters() { RunRowanQParameters(frame_, protocol_.channel); }

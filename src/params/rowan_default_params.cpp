@@ -70,11 +70,8 @@ void RowanDefaultParams::Browse() {
 }
 
 bool RowanDefaultParams::LoadFile(const std::string& path) {
-  const std::optional<std::string> bytes = ReadParamFile(path, kDefaultParamReadLimit);
-  if (!bytes) {
-    ShowMessage(frame_.Ui(), text::kFailedToOpenFile);
-    return false;
-  }
+  const std::optional<std::string> bytes = ReadParamFileOrSay(path, frame_.Ui(), kDefaultParamReadLimit);
+  if (!bytes) return false;
   DefaultParamFile file = ReadDefaultParamFile(*bytes);
   for (const std::string& warning : file.warnings) ShowMessage(frame_.Ui(), warning);
   // A length field that does not lie within the file would send bytes that are not in it.

@@ -53,7 +53,7 @@ void RunRowanQParameters(CMainFrame& frame, CommandChannel& channel) {
   frame.SetStatusText(pane::kMessage, "");
   const std::optional<std::string> path = ChooseParamFile(frame, {filter::kBlockQ, "txt"}, true);
   if (!path) return;
-  if (!WriteParamFile(*path, WriteBlockQFile(known))) ShowMessage(frame.Ui(), text::kFailedToOpenFile);
+  WriteParamFileOrSay(*path, WriteBlockQFile(known), frame.Ui());
 }
 
 }  // namespace kx7
