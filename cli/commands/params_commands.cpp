@@ -462,7 +462,8 @@ constexpr const char* kKindsHelp =
 }  // namespace
 
 void AddParamsCommands(CliApp& cli) {
-  CLI::App& params = cli.AddCommand("params", "the block editors' parameter files: show, save, restore", kOfflineGroup);
+  CLI::App& params = cli.AddCommand(
+      "params", "the block editors' parameter files: show (needs no controller), save, restore", kControllerGroup);
   params.footer(kKindsHelp);
 
   auto showRequest = std::make_shared<ParamsRequest>();

@@ -41,9 +41,14 @@ std::optional<std::uint32_t> Query(CommandChannel& channel, int number) {
 
 std::map<int, std::uint32_t> ReadBlockQParameters(CommandChannel& channel) {
   std::map<int, std::uint32_t> known;
+  // The USB Rowan boards answer the command set behind the pass-through; it is left as found.
+  CMainFrame& frame = channel.Frame();
+  const bool wasOn = frame.passThrough;
+  if (IsUsbLink(frame.LinkKind) && !channel.EnterPassThrough('D')) return known;
   for (int number = kBlockQFirst; number <= kBlockQLast; ++number)
     if (const auto value = Query(channel, number)) known[number] = *value;
   if (const auto value = Query(channel, kBlockQLastParameter)) known[kBlockQLastParameter] = *value;
+  if (!wasOn) channel.ExitPassThrough();
   return known;
 }
 

@@ -239,9 +239,9 @@ std::uint32_t CommandChannel::BlockWireMs(int number) const {
 }
 
 bool CommandChannel::ReadBlock(int number) {
-  if (!BlockStore::SlotOf(number)) return ReadBlock(number, frame_.blocks.Bytes(number));
   std::vector<std::uint8_t> block;
   if (!ReadBlock(number, block)) return false;
+  // A block without a slot (99, 101, 102) goes to a caller's buffer only.
   frame_.blocks.Store(number, std::move(block), lastBlockStatus_);
   return true;
 }
