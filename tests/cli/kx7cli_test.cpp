@@ -875,6 +875,24 @@ TEST_F(Kx7cliController, SerialFamiliesSaveAndRestoreTheirBlocks) {
   RoundTrip(*this, "larch", "l.bk8", BumpThirdLine);
   RoundTrip(*this, "aspen4", "a.bk1", BumpFirstByte);
   RoundTrip(*this, "hazel3-linden", "h.bk1", BumpFirstByte);
+  RoundTrip(*this, "cedar-gen3", "c.bk2", BumpFirstByte, "-linearize");
+  RoundTrip(*this, "cedar-gen2", "c.bk4", BumpFirstByte, "-linearize");
+}
+
+// The files the program writes but never restores hold what the blocks and parameters hold.
+TEST_F(Kx7cliController, WrittenOnlyFilesComeFromTheControllersBlocks) {
+  const std::string cedar = "--no-system-ports --emulate cedar-gen4 ";
+  ASSERT_EQ(Run(cedar + "params save c.cal").exitCode, 0);
+  EXPECT_EQ(ReadText(folder_ + "/c.cal"), "0045\r\n0052\r\n07B6\r\n07A9\r\n0800\r\n0800\r\n0003\r\n");
+  ASSERT_EQ(Run(cedar + "params save q.txt --kind bkq").exitCode, 0);
+  const std::string blockQ = ReadText(folder_ + "/q.txt");
+  EXPECT_EQ(blockQ.substr(0, 29), "BlockQ_Rev_A\r\nQ300 00000100\r\n");
+  EXPECT_EQ(blockQ.size(), 14u + 70u * 15u + 15u) << "Q300 to Q369 and Q001";
+  const Result larch = Run("--no-system-ports --emulate larch params save l.blk --json");
+  ASSERT_EQ(larch.exitCode, 0) << larch.output;
+  EXPECT_EQ(JsonOf(larch)["Bytes"], 21);
+  EXPECT_EQ(ReadText(folder_ + "/l.blk").substr(18, 3), "18 ") << "the row count in byte 6";
+  EXPECT_EQ(Run("--no-system-ports --emulate larch params restore l.blk").exitCode, 64);
 }
 
 TEST_F(Kx7cliController, UsbFamiliesSaveAndRestoreTheirBlocks) {
