@@ -125,6 +125,24 @@ TEST_F(RowanToolsTest, AFileWhoseLengthFieldPassesItsEndIsRefusedWhenChosen) {
   EXPECT_EQ(result.message, text::kFileLengthError);
 }
 
+// "Clear Params": the loader behind the pass-through erases the parameter area, and the controller
+// then reports parameters that are not valid.
+TEST_F(RowanToolsTest, ClearParamsErasesTheParameterAreaBehindTheLoader) {
+  Cedar();
+  RowanDefaultParams tool(Frame(), Protocol());
+  tool.SetClearParams(true);
+  EXPECT_TRUE(tool.StartEnabled());
+  EXPECT_FALSE(tool.FileBoxEnabled());
+  EXPECT_TRUE(tool.ClearSequence()) << ui_.Report();
+  EXPECT_TRUE(Frame().passThrough) << "the sequence ends with the pass-through on";
+  Protocol().channel.ExitPassThrough();
+  Channel().SendCommand("UT");
+  const ReplyBytes ut = Channel().Transact(8, 0);
+  ASSERT_EQ(ut.size(), 10u);
+  EXPECT_NE(ut[8] & 0x08, 0) << "no valid parameters now";
+  EXPECT_TRUE(ui_.MessageTexts().empty()) << ui_.Report();
+}
+
 TEST_F(RowanToolsTest, TheBlockQParametersTheControllerKnows) {
   Cedar();
   const std::map<int, std::uint32_t> known = ReadBlockQParameters(Channel());
