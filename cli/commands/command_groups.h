@@ -20,6 +20,8 @@ void AddMemoryCommands(CliApp& cli);
 void AddDecodeCommand(CliApp& cli);
 // terminal.
 void AddTerminalCommand(CliApp& cli);
+// params show|save|restore, block7.
+void AddParamsCommands(CliApp& cli);
 
 // Every group, in the order the help lists them.
 void AddCommandGroups(CliApp& cli);
