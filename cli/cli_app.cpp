@@ -116,7 +116,11 @@ CliApp::CliApp(std::istream& in, std::ostream& out, std::ostream& err)
   root.footer(kFooter);
 }
 
-CliApp::~CliApp() = default;
+CliApp::~CliApp() {
+  // The emulated controller's state goes back to its file once the command is done with it.
+  std::string problem;
+  if (emulator_ && !emulator_->SaveState(problem)) err_ << kProgram << ": " << problem << "\n";
+}
 
 void CliApp::AddGlobalOptions() {
   CLI::App& root = *root_;
@@ -156,6 +160,10 @@ void CliApp::AddGlobalOptions() {
           },
           kEmulatePortHelp)
       ->type_name("COMn");
+  root.add_option_function<std::string>(
+          "--emulate-state", [this](const std::string& value) { globals_.frontEnd.emulateStateFile = value; },
+          kEmulateStateHelp)
+      ->type_name("FILE");
   root.add_flag("--version", version_, "the program's version");
 }
 
@@ -244,12 +252,19 @@ int CliApp::PreparePorts(PortDirectory& ports) {
   for (const std::string& override : globals_.frontEnd.portOverrides) {
     if (!ports.AddOverride(override, &problem)) return UsageError("--port " + override + ": " + problem);
   }
+  if (globals_.frontEnd.emulateStateFile && !globals_.frontEnd.emulateFamily)
+    return UsageError("--emulate-state keeps the state of the controller --emulate serves; there is none");
   if (globals_.frontEnd.emulateFamily) {
     bool badUsage = false;
+    bool stateRejected = false;
     emulator_ = emu::EmulationSession::Start(*globals_.frontEnd.emulateFamily, globals_.frontEnd.emulateSettings,
-                                             problem, badUsage);
+                                             problem, badUsage, globals_.frontEnd.emulateStateFile, &stateRejected);
     if (!emulator_) {
       if (badUsage) return UsageError("--emulate: " + problem);
+      if (stateRejected) {
+        err_ << kProgram << ": " << problem << "\n";
+        return kExitRejected;
+      }
       err_ << kProgram << ": --emulate: " << problem << "\n";
       return kExitFailed;
     }

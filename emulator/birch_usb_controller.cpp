@@ -1,11 +1,14 @@
 #include "birch_usb_controller.h"
 
+#include "controller.h"
+
 #include <algorithm>
 #include <chrono>
 #include <utility>
 
 #include "driver_byte_order.h"
 #include "driver_emulation_constants.h"
+#include "factory_blocks.h"
 #include "family_profile.h"
 #include "link/driver/driver_constants.h"
 #include "platform/driver_device.h"
@@ -19,6 +22,7 @@ namespace dc = kx7::driver;
 
 // The program reads block 6 as memory 6 through EEPROM_READ.
 constexpr int kBlockSixMemory = 6;
+constexpr int kParameterCellsMemory = 7;
 
 // A stalled request: the controller does not have it or refuses its values.
 VendorResult Stall() { return VendorResult::Failed(kx7::driver_error::kGeneralFailure); }
@@ -41,15 +45,15 @@ std::uint64_t SteadyMs() {
           .count());
 }
 
-// The factory content of a block: recognisable patterns, the serial number in block 5, and stray
-// values in block 3.
+// The factory content of a block: the Birch parameters (factory_blocks.h), the serial number in
+// block 5, and stray values in block 3.
 std::vector<std::uint8_t> FactoryBlock(int number, std::size_t length, const BirchUsbOptions& options) {
   std::vector<std::uint8_t> bytes(length, 0);
   if (number == de::kSerialNumberBlock) {
     PutLittleLong(bytes, 0, options.serialNumber);
     return bytes;
   }
-  if (number == 2) return bytes;  // no linearization applied
+  if (number != 3) return SerialFactoryBlock(FamilyKind::kBirch, number, length);
   for (std::size_t i = 0; i < bytes.size(); ++i)
     bytes[i] = static_cast<std::uint8_t>((0x20 + 5 * i + 11 * static_cast<std::size_t>(number)) & 0xFF);
   return bytes;
@@ -89,8 +93,25 @@ BirchUsbController::BirchUsbController(BirchUsbOptions options, std::function<st
     factoryBlocks_[number] = factory;
     blocks_.DefineBlock(number, std::move(factory));
   }
+  // Memory 7, the parameter cells, at the linear offsets of the driver route.
+  for (const auto& [offset, value] : Birch2LinearCells()) memories_.Write(kParameterCellsMemory, offset, {value});
   secondProcessor_ = CreateDevice(options_.secondProcessorFamily, "", false);
   if (options_.otherTarget) otherTarget_ = options_.otherTarget();
+}
+
+void BirchUsbController::SaveState(ControllerState& state) const {
+  std::lock_guard lock(mutex_);
+  SaveStores(blocks_, &memories_, state.sections[kControllerSection]);
+  if (const auto* second = dynamic_cast<const EmulatedController*>(secondProcessor_.get()))
+    second->SaveSection(state.sections[kSecondSection]);
+}
+
+void BirchUsbController::LoadState(const ControllerState& state) {
+  std::lock_guard lock(mutex_);
+  if (const auto section = state.sections.find(kControllerSection); section != state.sections.end())
+    LoadStores(section->second, blocks_, &memories_);
+  if (const auto section = state.sections.find(kSecondSection); section != state.sections.end())
+    if (auto* second = dynamic_cast<EmulatedController*>(secondProcessor_.get())) second->LoadSection(section->second);
 }
 
 char BirchUsbController::StatusLetter(int block) const {

@@ -54,6 +54,7 @@
 #include <vector>
 
 #include "emulated_device.h"
+#include "controller_state.h"
 #include "memory_store.h"
 #include "parameter_store.h"
 
@@ -113,12 +114,17 @@ struct BirchUsbOptions {
   std::uint16_t calibration[4] = {0x0010, 0x0800, 0x0020, 0x0800};  // XOffset, XGain, YOffset, YGain
 };
 
-class BirchUsbController {
+class BirchUsbController : public PersistentController {
  public:
   // `clockMs` drives the second processor (the steady clock when empty).
   explicit BirchUsbController(BirchUsbOptions options = {}, std::function<std::uint64_t()> clockMs = {});
   BirchUsbController(const BirchUsbController&) = delete;
   BirchUsbController& operator=(const BirchUsbController&) = delete;
+
+  // Its blocks and memories (the parameter cells of memory 7 among them), and the second
+  // processor's, under the lock.
+  void SaveState(ControllerState& state) const override;
+  void LoadState(const ControllerState& state) override;
 
   // One vendor request; `data` is what follows the setup record (OUT requests).
   VendorResult Control(const UsbSetupRecord& setup, std::span<const std::uint8_t> data);

@@ -1,5 +1,7 @@
 #include "controller.h"
 
+#include "factory_blocks.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -20,7 +22,8 @@ constexpr std::size_t kMemoryLineLimit = 4 * MemoryExchange::kMaxPokeCount + 16;
 constexpr std::size_t kImageBytesLimit = 131072;
 constexpr std::size_t kRomMapBytes = 48;
 constexpr std::uint32_t kLoaderImageLimit = 262144;
-constexpr std::uint32_t kSpeedWordClock = 12000000;  // the speed word is this clock over the baud rate
+constexpr std::uint32_t kSpeedWordClock = 12000000;
+constexpr int kParameterCellsMemory = 7;  // the speed word is this clock over the baud rate
 
 // Report-format and mode commands: without a report generator the controller still takes them.
 const std::array<const char*, 17> kReportCommands = {"FT", "FR", "FRD", "FO", "FE", "PF", "PO", "TL1", "TL3",
@@ -85,6 +88,19 @@ std::optional<int> BaudFromCode(int code) {
     default:
       return std::nullopt;
   }
+}
+
+// The controller stores a default-parameter image after it has acknowledged it; the completion
+// follows on its own.
+constexpr std::uint64_t kImageStoreMs = 300;
+
+// Block6 of the Cedar: the speed code in the low half of byte 6 (always N,8,1): the codes of the
+// comm byte, and 6 for 9600 and 7 for 115200 besides.
+constexpr std::size_t kBlock6SpeedByte = 6;
+std::optional<int> Block6Baud(int code) {
+  if (code == 6) return 9600;
+  if (code == 7) return 115200;
+  return BaudFromCode(code);
 }
 
 std::optional<int> CodeFromBaud(int baud) {
@@ -184,6 +200,7 @@ EmulatedController::EmulatedController(const FamilyProfile& family, const Contro
       fingerFrequency_(profile_.fingerFrequency),
       penFrequency_(profile_.penFrequency) {
   DefineBlocks();
+  DefineParameterCells();
   for (const QParameter& parameter : profile_.parameters) parameters_.DefineParameter(parameter);
   ResetVolatileMemory();
 }
@@ -204,8 +221,8 @@ void EmulatedController::SetReportGenerator(std::unique_ptr<ReportGenerator> gen
   }
 }
 
-// Factory blocks: recognisable patterns where the content is the controller's business, zero
-// linearization (none applied), a serial number, and on Birch the stray values of the sensor.
+// Factory blocks: the family's parameters (factory_blocks.h), a serial number, and on Birch the
+// stray values of the sensor.
 void EmulatedController::DefineBlocks() {
   for (int number = 1; number <= 10; ++number) {
     const int length = profile_.blockLengths[static_cast<std::size_t>(number)];
@@ -213,10 +230,12 @@ void EmulatedController::DefineBlocks() {
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length), 0);
     switch (number) {
       case 1:
+      case 2:
+      case 4:
       case 6:
       case 7:
-        for (std::size_t i = 0; i < bytes.size(); ++i)
-          bytes[i] = static_cast<std::uint8_t>((0x10 + 7 * i + 3 * static_cast<std::size_t>(number)) & 0x7F);
+      case 8:
+        bytes = SerialFactoryBlock(profile_.kind, number, bytes.size());
         break;
       case 3:
         if (profile_.straysRecord) {
@@ -231,9 +250,6 @@ void EmulatedController::DefineBlocks() {
         break;
       case 5:
         bytes = {0x00, 0x01, 0xE2, 0x40};
-        break;
-      case 8:
-        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) bytes[i] = 0x01, bytes[i + 1] = 0x80;
         break;
       case 9:
       case 10:
@@ -258,6 +274,38 @@ void EmulatedController::DefineBlocks() {
     }
     parameters_.DefineBlock(number, std::move(bytes));
   }
+}
+
+void EmulatedController::SaveSection(ControllerState::Section& section) const {
+  SaveStores(parameters_, &memories_, section);
+}
+
+void EmulatedController::LoadState(const ControllerState& state) {
+  const auto section = state.sections.find(kControllerSection);
+  if (section != state.sections.end()) LoadSection(section->second);
+}
+
+void EmulatedController::LoadSection(const ControllerState::Section& section) {
+  LoadStores(section, parameters_, &memories_);
+  std::optional<LineSettings> line;
+  if (const std::vector<std::uint8_t>* block1 = parameters_.Block(1)) line = CommByteLine(*block1);
+  if (const std::vector<std::uint8_t>* block6 = parameters_.Block(6);
+      block6 && profile_.defaultParamImage && block6->size() > kBlock6SpeedByte)
+    if (const auto baud = Block6Baud((*block6)[kBlock6SpeedByte] & 0x0F)) line = LineSettings{*baud, 'N', 8, 1};
+  if (line) {
+    storedLine_ = *line;
+    line_ = *line;
+  }
+  ResetVolatileMemory();
+}
+
+// The Birch2 keeps its tuning parameters as cells of memory 7 (the EEPROM parameter area).
+void EmulatedController::DefineParameterCells() {
+  const bool birch =
+      profile_.kind == FamilyKind::kBirch || profile_.kind == FamilyKind::kBirchRom || profile_.kind == FamilyKind::kBirchPen;
+  if (!birch) return;
+  for (const auto& [address, value] : Birch2ParameterCells())
+    memories_.Write(kParameterCellsMemory, address, {value});
 }
 
 // The RAM after a restart: registers cleared, the serial speed word set from the line the
@@ -357,6 +405,11 @@ void EmulatedController::Send(const std::string& text) {
     output_.push_back(OutputSegment{due, {}, std::nullopt});
   std::vector<std::uint8_t>& bytes = output_.back().bytes;
   bytes.insert(bytes.end(), text.begin(), text.end());
+}
+
+void EmulatedController::SendAfter(const std::string& text, std::uint64_t delayMs) {
+  output_.push_back(OutputSegment{nowMs_ + options_.replyDelayMs + delayMs,
+                                  std::vector<std::uint8_t>(text.begin(), text.end()), std::nullopt});
 }
 
 void EmulatedController::Reply(const std::string& text) { Send(kSoh + text + kCr); }
@@ -615,13 +668,18 @@ void EmulatedController::BlockData(const std::string& line, int number) {
   if (!block || !DecodeHexPairs(line, bytes)) return Refuse();
   if (number == 2 && profile_.defaultParamImage && bytes.size() != block->size()) {
     if (!DefaultParameterImage(bytes)) return Refuse();
-    return Send(kOk + kOk + "." + kOk);
+    Send(kOk + kOk);
+    return SendAfter("." + kOk, kImageStoreMs);
   }
   if (bytes.size() != block->size()) return Refuse();
   // A Block1 whose check word is wrong would come back invalid after the next restart: the
   // controller refuses it and keeps the block it has.
   if (number == 1 && profile_.block1Checksum && !BlockChecksumValid(bytes)) return Refuse();
   std::optional<LineSettings> newLine;
+  if (number == 6 && profile_.defaultParamImage && bytes.size() > kBlock6SpeedByte &&
+      ((*block)[kBlock6SpeedByte] & 0x0F) != (bytes[kBlock6SpeedByte] & 0x0F)) {
+    if (const auto baud = Block6Baud(bytes[kBlock6SpeedByte] & 0x0F)) newLine = LineSettings{*baud, 'N', 8, 1};
+  }
   if (number == 1) {
     const CommByteLayout& comm = profile_.commByte;
     if (comm.offset >= 0 && static_cast<std::size_t>(comm.offset) < bytes.size()) {

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "command_frame.h"
+#include "controller_state.h"
 #include "emulated_device.h"
 #include "family_profile.h"
 #include "memory_exchange.h"
@@ -31,7 +32,7 @@
 
 namespace kx7::emu {
 
-class EmulatedController : public EmulatedDevice {
+class EmulatedController : public EmulatedDevice, public PersistentController {
  public:
   explicit EmulatedController(const FamilyProfile& family, const ControllerOptions& options = {});
   EmulatedController(const EmulatedController&) = delete;
@@ -58,6 +59,13 @@ class EmulatedController : public EmulatedDevice {
   bool InPassThrough() const { return passThrough_ != Target::kNone; }
   ParameterStore& Parameters() { return parameters_; }
   MemoryStore& Memories() { return memories_; }
+
+  // Its blocks, parameters and memories; a loaded Block1 or Block6 that names other line
+  // settings brings the controller up at them, as it would after a restart.
+  void SaveState(ControllerState& state) const override { SaveSection(state.sections[kControllerSection]); }
+  void LoadState(const ControllerState& state) override;
+  void SaveSection(ControllerState::Section& section) const;
+  void LoadSection(const ControllerState::Section& section);
 
   // Longest frame the command interpreter keeps; a longer one is dropped with SOH "1" CR.
   static constexpr std::size_t kFrameLimit = CommandFramer::kDefaultFrameLimit;
@@ -96,6 +104,7 @@ class EmulatedController : public EmulatedDevice {
   };
 
   void DefineBlocks();
+  void DefineParameterCells();
   void ResetVolatileMemory();
   void CatchUp(std::uint64_t nowMs);
 
@@ -123,6 +132,8 @@ class EmulatedController : public EmulatedDevice {
   bool StoreLoaderImage(std::uint32_t address, const std::vector<std::uint8_t>& bytes);
 
   void Send(const std::string& text);
+  // Sent `delayMs` after what is queued now (the controller finishing work on its own).
+  void SendAfter(const std::string& text, std::uint64_t delayMs);
   void Reply(const std::string& text);  // SOH text CR
   void Ack();
   void Refuse();

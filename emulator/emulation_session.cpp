@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "emulated_device.h"
 #include "hid_backend.h"
@@ -33,8 +34,12 @@ bool IsInProcessFamily(const std::string& family) {
 }
 
 std::unique_ptr<EmulationSession> EmulationSession::Start(const std::string& family, const std::string& settings,
-                                                          std::string& error, bool& badUsage) {
+                                                          std::string& error, bool& badUsage,
+                                                          const std::optional<std::string>& stateFile,
+                                                          bool* stateRejected) {
   std::unique_ptr<EmulationSession> session(new EmulationSession);
+  session->family_ = family;
+  session->stateFile_ = stateFile;
   const std::vector<std::string>& serialFamilies = FamilyNames();
   if (!IsInProcessFamily(family) &&
       std::find(serialFamilies.begin(), serialFamilies.end(), family) == serialFamilies.end()) {
@@ -45,9 +50,26 @@ std::unique_ptr<EmulationSession> EmulationSession::Start(const std::string& fam
     error = "no emulated family \"" + family + "\" (there are " + known + ")";
     return nullptr;
   }
+  std::optional<ControllerState> kept;
+  if (stateFile) {
+    std::string problem;
+    kept = ReadStateFile(*stateFile, family, problem);
+    if (!problem.empty()) {
+      badUsage = false;
+      if (stateRejected != nullptr) *stateRejected = true;
+      error = "--emulate-state " + *stateFile + ": " + problem;
+      return nullptr;
+    }
+  }
   if (!IsInProcessFamily(family)) {
-    session->pty_ = StartEmulator(family, settings, error, badUsage);
+    PersistentController* persistent = nullptr;
+    session->pty_ = StartEmulator(family, settings, error, badUsage, [&](EmulatedDevice& device, std::string&) {
+      persistent = dynamic_cast<PersistentController*>(&device);
+      if (persistent != nullptr && kept) persistent->LoadState(*kept);
+      return true;
+    });
     if (!session->pty_) return nullptr;
+    session->persistent_ = persistent;
     return session;
   }
   badUsage = true;
@@ -70,6 +92,8 @@ std::unique_ptr<EmulationSession> EmulationSession::Start(const std::string& fam
       error = "the emulated HID bus refused the controller";
       return nullptr;
     }
+    if (kept) session->controller_->LoadState(*kept);
+    session->persistent_ = session->controller_.get();
     hardwareId = session->controller_->HardwareId();
     session->replugger_ = std::make_unique<UsbReplugger>();
     session->replugger_->WatchHid(*session->hidBus_, session->controller_, path, {});
@@ -80,6 +104,10 @@ std::unique_ptr<EmulationSession> EmulationSession::Start(const std::string& fam
     if (!session->installed_) {
       error = "this build cannot make the \"" + family + "\" drivers";
       return nullptr;
+    }
+    if (session->installed_->birchUsb) {
+      if (kept) session->installed_->birchUsb->LoadState(*kept);
+      session->persistent_ = session->installed_->birchUsb.get();
     }
     hardwareId = kBirchUsbHardwareId;
     session->replugger_ = std::make_unique<UsbReplugger>();
@@ -96,8 +124,23 @@ std::unique_ptr<EmulationSession> EmulationSession::Start(const std::string& fam
   return session;
 }
 
+bool EmulationSession::SaveState(std::string& error) {
+  saved_ = true;
+  if (!stateFile_ || persistent_ == nullptr) return true;
+  // A serial controller's thread stops before its state is taken.
+  if (pty_) pty_->Stop();
+  ControllerState state;
+  state.family = family_;
+  persistent_->SaveState(state);
+  if (WriteStateFile(*stateFile_, state, error)) return true;
+  error = "--emulate-state " + *stateFile_ + ": " + error;
+  return false;
+}
+
 EmulationSession::~EmulationSession() {
   if (replugger_) replugger_->StopThread();
+  std::string error;
+  if (!saved_ && !SaveState(error)) std::fprintf(stderr, "%s\n", error.c_str());
   if (hidBus_ || drivers_) kx7::SetEmulatedUsbHardwareIds({});
   if (hidBus_) kx7::SetHidBackend(nullptr);
   if (drivers_) kx7::SetDriverBackend(nullptr);

@@ -18,6 +18,7 @@
 #include "platform/driver_device.h"
 #include "platform/hid_device.h"
 #include "pty_server.h"
+#include "controller_state.h"
 #include "usb_replugger.h"
 
 namespace kx7::emu {
@@ -30,8 +31,13 @@ class EmulationSession {
  public:
   // Nothing when the family or its settings are unknown (`badUsage` true) or the emulation could
   // not start; `error` then says why in a line to print. USB families take no settings.
+  // With `stateFile`, the controller's kept state is loaded from it (when it exists; one that
+  // cannot be read, is not a state file or holds another family stops the start, so that it is
+  // never overwritten) and saved to it when the session ends.
   static std::unique_ptr<EmulationSession> Start(const std::string& family, const std::string& settings,
-                                                 std::string& error, bool& badUsage);
+                                                 std::string& error, bool& badUsage,
+                                                 const std::optional<std::string>& stateFile = std::nullopt,
+                                                 bool* stateRejected = nullptr);
   ~EmulationSession();
   EmulationSession(const EmulationSession&) = delete;
   EmulationSession& operator=(const EmulationSession&) = delete;
@@ -40,6 +46,9 @@ class EmulationSession {
   std::string SerialPath() const;
   // The emulated HID controller, when the family is one.
   EmulatedHidController* HidController() const { return controller_.get(); }
+  // Saves the controller's state to the state file and stops serving (the session's end does it
+  // when nobody did); false, with the reason, when it could not be written.
+  bool SaveState(std::string& error);
 
  private:
   EmulationSession() = default;
@@ -49,6 +58,10 @@ class EmulationSession {
   std::unique_ptr<kx7::SimulatedDriverBackend> drivers_;
   std::shared_ptr<EmulatedHidController> controller_;
   std::optional<InstalledDrivers> installed_;
+  std::string family_;
+  std::optional<std::string> stateFile_;
+  PersistentController* persistent_ = nullptr;
+  bool saved_ = false;
   // Last, so that it stops before the buses it changes go.
   std::unique_ptr<UsbReplugger> replugger_;
 };

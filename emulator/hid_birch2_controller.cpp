@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "factory_blocks.h"
 #include "hid_report_bytes.h"
 #include "link/hid/hid_constants.h"
 
@@ -30,6 +31,8 @@ constexpr std::uint8_t kRamMemory = 10;
 constexpr std::size_t kAsicTextAddress = 455;
 constexpr char kRevCText[] = "049 ";
 constexpr std::uint8_t kGain = 7;
+// Memory 7, the EEPROM parameter area, at the linear offsets of this route.
+constexpr std::uint8_t kParameterCellsCode = 23;
 
 // Memory codes of the Birch2 HID controller: 0, 9 to 13, and 17 to 24 for memories 1 to 8; the
 // parameter blocks are memories 1, 2, 4, 6 and code 48.
@@ -71,6 +74,8 @@ Birch2HidController::Birch2HidController(const HidFamily& family, HidControllerO
     SwapPairs(*block2, hid::kBirch2SwapBytes);
     Parameters().DefineBlock(2, *block2);
   }
+  std::vector<std::uint8_t>& cells = Memory(kParameterCellsCode);
+  for (const auto& [offset, value] : Birch2LinearCells()) cells[offset] = value;
   if (family_.revC) {
     std::vector<std::uint8_t>& ram = Memory(kRamMemory);
     std::copy_n(kRevCText, sizeof kRevCText - 1, ram.begin() + static_cast<std::ptrdiff_t>(kAsicTextAddress));
@@ -327,6 +332,26 @@ kx7::HidReport Birch2HidController::Coordinates() {
   const std::vector<HidTouchPoint> points = TouchPoints(1);
   return EncodeTouchReport(HidTouchLayout::kCoordsRecord, kCoordinatesReport, points, 0, loopCounter_++,
                            family_.inputReportLength);
+}
+
+// The memories by their codes, the parameter cells of code 23 among them (the RAM of code 10 is
+// the firmware's and starts afresh).
+void Birch2HidController::SaveMoreLocked(ControllerState& state) const {
+  ControllerState::Section& section = state.sections[kControllerSection];
+  for (const auto& [code, bytes] : memories_)
+    if (code != kRamMemory) section.memories[code] = std::vector<std::uint16_t>(bytes.begin(), bytes.end());
+}
+
+void Birch2HidController::LoadMoreLocked(const ControllerState& state) {
+  const auto section = state.sections.find(kControllerSection);
+  if (section == state.sections.end()) return;
+  for (const auto& [code, cells] : section->second.memories) {
+    if (code < 0 || code > 255 || code == kRamMemory || cells.size() != kMemoryBytes ||
+        !IsMemoryCode(static_cast<std::uint8_t>(code)))
+      continue;
+    std::vector<std::uint8_t>& memory = Memory(static_cast<std::uint8_t>(code));
+    for (std::size_t i = 0; i < cells.size(); ++i) memory[i] = static_cast<std::uint8_t>(cells[i] & 0xFF);
+  }
 }
 
 }  // namespace kx7::emu

@@ -70,6 +70,8 @@ class Birch2HidController : public EmulatedHidController {
   bool finger_ = true;
   std::optional<Selection> selection_;
   std::map<std::uint8_t, std::vector<std::uint8_t>> memories_;
+  void SaveMoreLocked(ControllerState& state) const override;
+  void LoadMoreLocked(const ControllerState& state) override;
   std::map<std::uint8_t, std::uint8_t> settings_;  // command 23: [2] selects, [3] is the value
   std::uint16_t command20Word_ = 0;
   std::uint8_t answer21_[2] = {0, 0};

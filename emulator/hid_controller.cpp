@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <tuple>
 
+#include "factory_blocks.h"
 #include "hid_report_bytes.h"
 #include "link/hid/hid_constants.h"
 
@@ -97,8 +98,7 @@ void EmulatedHidController::DefineBlocks() {
       for (std::size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = static_cast<std::uint8_t>((family_.serialNumber >> (8 * i)) & 0xFF);
     } else {
-      // A recognisable factory content: the block number and the offset.
-      for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(number * 16 + i);
+      bytes = HidFactoryBlock(family_, number, length);
     }
     parameters_.DefineBlock(number, std::move(bytes));
   }
@@ -234,6 +234,19 @@ std::optional<std::vector<std::uint8_t>> EmulatedHidController::HostBlock(int nu
 }
 
 std::uint64_t EmulatedHidController::Now() const { return options_.clock(); }
+
+void EmulatedHidController::SaveState(ControllerState& state) const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  SaveStores(parameters_, nullptr, state.sections[kControllerSection]);
+  SaveMoreLocked(state);
+}
+
+void EmulatedHidController::LoadState(const ControllerState& state) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  if (const auto section = state.sections.find(kControllerSection); section != state.sections.end())
+    LoadStores(section->second, parameters_, nullptr);
+  LoadMoreLocked(state);
+}
 
 void EmulatedHidController::PutRecordHead(kx7::HidReport& record) const {
   record[1] = static_cast<std::uint8_t>(family_.typeLetters[0]);

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "controller_state.h"
 #include "emulated_device.h"
 #include "hid_calibration.h"
 #include "hid_family.h"
@@ -75,7 +76,7 @@ struct HidRestart {
   bool operator==(const HidRestart&) const = default;
 };
 
-class EmulatedHidController : public kx7::SimulatedHidDevice {
+class EmulatedHidController : public kx7::SimulatedHidDevice, public PersistentController {
  public:
   EmulatedHidController(const HidFamily& family, HidControllerOptions options);
   EmulatedHidController(const EmulatedHidController&) = delete;
@@ -115,6 +116,10 @@ class EmulatedHidController : public kx7::SimulatedHidDevice {
   // A block as the host reads it; nothing for a block the controller does not have.
   std::optional<std::vector<std::uint8_t>> HostBlock(int number) const;
 
+  // Its blocks (and what the family keeps besides), under the device's lock.
+  void SaveState(ControllerState& state) const override;
+  void LoadState(const ControllerState& state) override;
+
  protected:
   // Called under the lock, with the report's id in byte 0 and at least one byte.
   virtual bool HandleSet(const kx7::HidReport& report) = 0;
@@ -125,6 +130,9 @@ class EmulatedHidController : public kx7::SimulatedHidDevice {
   virtual std::optional<std::vector<std::uint8_t>> HostBlockLocked(int number) const = 0;
   // The status report: while a calibration runs the host polls it to follow the calibration.
   virtual bool IsStatusReport(std::uint8_t reportId) const = 0;
+  // What a family keeps besides its blocks (memories, the second processor), under the lock.
+  virtual void SaveMoreLocked(ControllerState&) const {}
+  virtual void LoadMoreLocked(const ControllerState&) {}
 
   // The calibration command (its kind, or the step); false for a kind the controller lacks.
   bool CalibrateCommand(std::uint8_t kind);

@@ -1,5 +1,7 @@
 #include "hid_generic_controller.h"
 
+#include "controller.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -409,6 +411,18 @@ std::optional<kx7::HidReport> GenericHidController::TouchReport(std::uint8_t rep
 
 std::optional<std::vector<std::uint8_t>> GenericHidController::HostBlockLocked(int number) const {
   return KeptBlock(number);
+}
+
+// The second processor keeps the Rowan blocks the host reads through the pass-through.
+void GenericHidController::SaveMoreLocked(ControllerState& state) const {
+  if (const auto* second = dynamic_cast<const EmulatedController*>(second_.get()))
+    second->SaveSection(state.sections[kSecondSection]);
+}
+
+void GenericHidController::LoadMoreLocked(const ControllerState& state) {
+  const auto section = state.sections.find(kSecondSection);
+  if (section == state.sections.end()) return;
+  if (auto* second = dynamic_cast<EmulatedController*>(second_.get())) second->LoadSection(section->second);
 }
 
 }  // namespace kx7::emu

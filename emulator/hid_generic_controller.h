@@ -40,6 +40,8 @@ class GenericHidController : public EmulatedHidController {
   bool IsPoll(std::uint8_t reportId) const override;
   std::optional<std::vector<std::uint8_t>> HostBlockLocked(int number) const override;
   bool IsStatusReport(std::uint8_t reportId) const override { return reportId == hid::answer::kStatus; }
+  void SaveMoreLocked(ControllerState& state) const override;
+  void LoadMoreLocked(const ControllerState& state) override;
 
  private:
   struct Selection {

@@ -56,6 +56,26 @@ bool MemoryStore::Write(int memory, std::uint32_t address, const std::vector<std
   return true;
 }
 
+std::vector<int> MemoryStore::StoredMemories() const {
+  std::vector<int> stored;
+  for (int memory = 0; memory < 14; ++memory) {
+    if (memory == 0 || memory == 10) continue;
+    const auto index = static_cast<std::size_t>(memory);
+    if (layouts_[index].aliasBlock == 0 && !cells_[index].empty()) stored.push_back(memory);
+  }
+  return stored;
+}
+
+bool MemoryStore::LoadCells(int memory, const std::vector<std::uint16_t>& cells) {
+  if (memory < 0 || memory > 13) return false;
+  const auto index = static_cast<std::size_t>(memory);
+  if (layouts_[index].aliasBlock != 0 || cells.size() != layouts_[index].cells) return false;
+  const std::uint16_t mask = Words(memory) ? 0xFFFF : 0xFF;
+  cells_[index] = cells;
+  for (std::uint16_t& cell : cells_[index]) cell &= mask;
+  return true;
+}
+
 void MemoryStore::Clear(int memory) {
   if (memory < 0 || memory > 13) return;
   cells_[static_cast<std::size_t>(memory)].clear();

@@ -28,6 +28,13 @@ class MemoryStore {
   // Back to the content of a memory never written (the RAM after a restart).
   void Clear(int memory);
 
+  // For keeping the state: the memories of their own that were written (not the RAM of memories 0
+  // and 10, which a restart clears), their cells, and cells put back (false when the count is not
+  // the memory's).
+  std::vector<int> StoredMemories() const;
+  const std::vector<std::uint16_t>& StoredCells(int memory) const { return cells_[static_cast<std::size_t>(memory)]; }
+  bool LoadCells(int memory, const std::vector<std::uint16_t>& cells);
+
  private:
   bool InRange(int memory, std::uint32_t address, std::uint64_t count) const;
   std::array<MemoryLayout, 14> layouts_;

@@ -84,6 +84,23 @@ bool ParameterStore::SetValue(int number, std::uint32_t value) {
   return true;
 }
 
+std::vector<int> ParameterStore::BlockNumbers() const {
+  std::vector<int> numbers;
+  for (const auto& [number, block] : blocks_) numbers.push_back(number);
+  return numbers;
+}
+
+std::vector<int> ParameterStore::ParameterNumbers() const {
+  std::vector<int> numbers;
+  for (const auto& [number, parameter] : parameters_) numbers.push_back(number);
+  return numbers;
+}
+
+void ParameterStore::LoadValue(int number, std::uint32_t value) {
+  auto it = parameters_.find(number);
+  if (it != parameters_.end()) it->second.value = value;
+}
+
 void ParameterStore::RestoreBlocks() {
   for (auto& [number, block] : blocks_) block.bytes = block.defaults;
 }

@@ -39,6 +39,12 @@ class ParameterStore {
   void RestoreBlocks();
   void RestoreParameters();
 
+  // For keeping the state: the numbers there are, and a kept value put back (read-only ones too;
+  // an unknown number is ignored).
+  std::vector<int> BlockNumbers() const;
+  std::vector<int> ParameterNumbers() const;
+  void LoadValue(int number, std::uint32_t value);
+
  private:
   struct StoredBlock {
     std::vector<std::uint8_t> defaults;

@@ -215,7 +215,8 @@ void PtyServer::Serve() {
 }
 
 std::unique_ptr<PtyServer> StartEmulator(const std::string& family, const std::string& settings, std::string& error,
-                                         bool& badUsage) {
+                                         bool& badUsage,
+                                         const std::function<bool(EmulatedDevice&, std::string&)>& prepare) {
   badUsage = true;
   const std::vector<std::string>& families = FamilyNames();
   if (std::find(families.begin(), families.end(), family) == families.end()) {
@@ -234,6 +235,7 @@ std::unique_ptr<PtyServer> StartEmulator(const std::string& family, const std::s
     return nullptr;
   }
   badUsage = false;
+  if (prepare && !prepare(*device, error)) return nullptr;
   auto server = std::make_unique<PtyServer>(std::move(device));
   if (!server->Start(&error)) return nullptr;
   return server;

@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -49,6 +50,8 @@ class PtyServer {
   std::optional<LineSettings> HostSettings() const;
   // Bytes of the device's that found no room in the pseudo-terminal.
   std::uint64_t DroppedBytes() const { return dropped_.load(); }
+  // The device served; only to be touched while the server does not run.
+  EmulatedDevice& Device() { return *device_; }
 
  private:
   void Serve();
@@ -67,7 +70,9 @@ class PtyServer {
 // What `--emulate FAMILY[,SETTINGS]` starts: a running server for a device of `family` with its
 // own `settings` (empty: the family's). Nothing when the family or the settings are unknown
 // (`badUsage` true) or there is no pseudo-terminal; `error` then says why in a line to print.
+// `prepare` may change the device before it is served (a kept state loaded into it).
 std::unique_ptr<PtyServer> StartEmulator(const std::string& family, const std::string& settings, std::string& error,
-                                         bool& badUsage);
+                                         bool& badUsage,
+                                         const std::function<bool(EmulatedDevice&, std::string&)>& prepare = {});
 
 }  // namespace kx7::emu

@@ -26,6 +26,7 @@
 
 #include "ascii_chart_dialog.h"
 #include "blink_codes_dialog.h"
+#include "block_editor_views.h"
 #include "command_line_help_dialog.h"
 #include "controller_info_dialog.h"
 #include "log_views.h"
@@ -68,12 +69,17 @@ int main(int argc, char** argv) {
   // The emulated controller is on its port before the frame lists the ports and searches; it
   // serves until the program ends.
   std::unique_ptr<kx7::emu::EmulationSession> emulator;
+  if (app.frontEnd.emulateStateFile && !app.frontEnd.emulateFamily) {
+    std::fprintf(stderr, "kx7sdu: --emulate-state keeps the state of the controller --emulate serves; there is none\n");
+    return 2;
+  }
   if (app.frontEnd.emulateFamily) {
     std::string problem;
     bool badUsage = false;
-    emulator = kx7::emu::EmulationSession::Start(*app.frontEnd.emulateFamily, app.frontEnd.emulateSettings, problem, badUsage);
+    emulator = kx7::emu::EmulationSession::Start(*app.frontEnd.emulateFamily, app.frontEnd.emulateSettings, problem,
+                                                 badUsage, app.frontEnd.emulateStateFile);
     if (!emulator) {
-      std::fprintf(stderr, "kx7sdu: --emulate: %s\n", problem.c_str());
+      std::fprintf(stderr, "kx7sdu: %s%s\n", problem.rfind("--emulate", 0) == 0 ? "" : "--emulate: ", problem.c_str());
       return badUsage ? 2 : 1;
     }
     // A USB family runs in this process; a serial one is found on its pseudo-terminal.
@@ -108,6 +114,7 @@ int main(int argc, char** argv) {
   kx7::RegisterUsbReportsView();
   kx7::RegisterAsciiChartDialog();
   kx7::RegisterBlinkCodesDialog();
+  kx7::RegisterParamViews();
 
   kx7::CMainFrame::Environment environment;
   const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry()
@@ -208,5 +215,8 @@ int main(int argc, char** argv) {
   application.exec();
   const int exitCode = app.ExitInstance(frame.get());
   frame.reset();
+  // The emulated controller's state goes back to its file (--emulate-state).
+  std::string problem;
+  if (emulator && !emulator->SaveState(problem)) std::fprintf(stderr, "kx7sdu: %s\n", problem.c_str());
   return exitCode;
 }

@@ -20,6 +20,8 @@ void AddMemoryCommands(CliApp& cli);
 void AddDecodeCommand(CliApp& cli);
 // terminal.
 void AddTerminalCommand(CliApp& cli);
+// params show|save|restore, block7.
+void AddParamsCommands(CliApp& cli);
 
 // image info, image convert.
 void AddFirmwareCommands(CliApp& cli);

@@ -107,6 +107,8 @@ FrontEndOptions TakeFrontEndOptions(std::vector<std::string>& arguments) {
       } else {
         options.screenshotFile = value;
       }
+    } else if (valueOf("--emulate-state", value)) {
+      if (!value.empty()) options.emulateStateFile = value;
     } else if (valueOf("--emulate-port", value)) {
       std::string error;
       if (!value.empty() && !ApplyEmulatePortOption(value, options, error)) options.errors.push_back(error);

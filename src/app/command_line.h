@@ -44,6 +44,9 @@ struct FrontEndOptions {
   std::optional<std::string> emulateFamily;
   std::string emulateSettings;
   int emulatePort = 1;
+  // --emulate-state FILE: the emulated controller's blocks and memories come from FILE at start
+  // and go back to it at the end, so what one run writes the next one reads.
+  std::optional<std::string> emulateStateFile;
   // --command ID (repeatable): menu commands run once the main window is up, by number (32961)
   // or by name (kTerminal), in order.
   std::vector<std::uint32_t> commands;

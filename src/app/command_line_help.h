@@ -47,6 +47,9 @@ inline constexpr const char* kEmulateHelp =
     "larch-usb-0500, maple, birch2-hid, resistive-usb-4wire, resistive-usb-5wire,\n"
     "birch-usb) runs inside the program as a plugged-in USB controller";
 inline constexpr const char* kEmulatePortHelp = "the COM port the emulated serial controller appears as (default COM1)";
+inline constexpr const char* kEmulateStateHelp =
+    "the emulated controller's blocks, parameters and memories are read from FILE\n"
+    "at the start (when it exists) and written back to it at the end";
 
 // Where an option's help starts in a usage text.
 inline constexpr std::size_t kUsageHelpColumn = 24;

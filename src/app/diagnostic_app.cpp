@@ -7,6 +7,7 @@
 #include "display/terminal_commands.h"
 #include "frame/tools_launcher.h"
 #include "log/log_file.h"
+#include "params/param_commands.h"
 #include "proto/controller_protocol.h"
 #include "proto/restart_commands.h"
 
@@ -46,6 +47,7 @@ std::unique_ptr<CMainFrame> CDiagnosticApp::CreateMainFrame(MessageLoop& loop, U
   InstallLogging(*frame);
   FormatCommands& format = InstallFormatCommands(*frame);
   InstallToolsLauncher(*frame);
+  InstallParamCommands(*frame);
   TerminalCommands& terminal = InstallTerminalCommands(*frame);
   // The Format menu and the terminal's report choices on the driver and HID links.
   UsbLinks& usb = *protocol.usb;

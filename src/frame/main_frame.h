@@ -22,6 +22,7 @@
 #include "link/receive_buffer.h"
 #include "link/serial/serial_port.h"
 #include "link/serial/serial_port_host.h"
+#include "params/block_store.h"
 #include "platform/device_watcher.h"
 #include "platform/port_directory.h"
 #include "platform/ui_host.h"
@@ -105,6 +106,8 @@ class CMainFrame : public Window, public SerialPortHost {
   StartupFlags startup;
   SettingsFile settings;
   ListenerTable listeners;
+  // The copies of the controller's parameter blocks that `ReadBlock` with no buffer fills.
+  BlockStore blocks;
   LinkFlags linkFlags;
   std::array<ReceiveBuffer, kSerialPortCount> buffers;
   std::array<std::unique_ptr<CSerialPort>, kSerialPortCount> serialPorts;

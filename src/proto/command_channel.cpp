@@ -5,6 +5,7 @@
 
 #include "controller/controller_families.h"
 #include "controller/controller_types.h"
+#include "link/serial/serial_settings.h"
 #include "proto/proto_constants.h"
 
 namespace kx7 {
@@ -123,7 +124,8 @@ void CommandChannel::SendByte(std::uint8_t byte) {
 
 bool CommandChannel::ReplyBusy() const { return frame_.listeners.IsActive(slot::kReplyCollector); }
 
-void CommandChannel::BeginReply(WindowId notify, MessageId message, std::size_t expectedLength, std::uint32_t flags) {
+void CommandChannel::BeginReply(WindowId notify, MessageId message, std::size_t expectedLength, std::uint32_t flags,
+                                std::uint32_t extraMs) {
   if (frame_.closing) {
     frame_.Post(wm::kClose);
     return;
@@ -132,7 +134,7 @@ void CommandChannel::BeginReply(WindowId notify, MessageId message, std::size_t 
   notifyMessage_ = message;
   collector_.Begin(expectedLength, flags);
   frame_.SetListener(slot::kReplyCollector, kNoWindow);
-  frame_.SetTimer(timer::kReply, ReplyTimeOutMs(flags, IsSerialLink(frame_.LinkKind)));
+  frame_.SetTimer(timer::kReply, ReplyTimeOutMs(flags, IsSerialLink(frame_.LinkKind)) + extraMs);
 }
 
 void CommandChannel::OnByte(std::uint8_t byte) {
@@ -155,13 +157,13 @@ void CommandChannel::OnReplyTimeOut() {
   if (notifyWindow_ != kNoWindow) frame_.Loop().Post(notifyWindow_, notifyMessage_, notifyMessage_, 0);
 }
 
-ReplyBytes CommandChannel::Transact(std::size_t expectedLength, std::uint32_t flags) {
+ReplyBytes CommandChannel::Transact(std::size_t expectedLength, std::uint32_t flags, std::uint32_t extraMs) {
   if (ReplyBusy()) return {};
   if (frame_.closing) {
     frame_.Post(wm::kClose);
     return {};
   }
-  BeginReply(kNoWindow, 0, expectedLength, flags);
+  BeginReply(kNoWindow, 0, expectedLength, flags, extraMs);
   const bool running = frame_.Loop().RunUntil(
       [this] { return !ReplyBusy() || frame_.LinkKind == link::kClosed || frame_.closing; });
   if (!running || frame_.closing) {
@@ -205,29 +207,77 @@ void CommandChannel::ClearLink() {
 
 // --- Blocks ----------------------------------------------------------------------------------
 
+namespace {
+
+// The command set names blocks 1 to 10 by one character, '0' + n.
+constexpr int kFirstCommandSetBlock = 1;
+constexpr int kLastCommandSetBlock = 10;
+// The longest block of a number: the 512-byte ones, and 64 bytes for every other.
+constexpr std::size_t kBigBlockBytes = 512;
+constexpr std::size_t kSmallBlockMostBytes = 64;
+// A block reply is SOH, the status, CR, two digits a byte, CR, SOH "0" CR.
+constexpr std::size_t kBlockReplyFraming = 7;
+
+std::size_t MostBlockBytes(int number) {
+  return number == 8 || (number >= 81 && number <= 83) ? kBigBlockBytes : kSmallBlockMostBytes;
+}
+
+bool CommandSetBlock(int number) { return number >= kFirstCommandSetBlock && number <= kLastCommandSetBlock; }
+
+}  // namespace
+
+std::uint32_t CommandChannel::BlockWireMs(int number) const {
+  if (!IsSerialLink(frame_.LinkKind)) return 0;
+  SerialConfig config;
+  if (!ApplySettingsString(frame_.serialPorts[port::kController]->Settings(), config) || config.baud <= 0) return 0;
+  const std::uint64_t bitsPerCharacter = 1u + static_cast<unsigned>(config.dataBits) +
+                                         (config.parity == SerialParity::kNone ? 0u : 1u) +
+                                         static_cast<unsigned>(config.stopBits);
+  const std::uint64_t characters = 2 * MostBlockBytes(number) + kBlockReplyFraming;
+  const std::uint64_t baud = static_cast<std::uint64_t>(config.baud);
+  return static_cast<std::uint32_t>((characters * bitsPerCharacter * 1000 + baud - 1) / baud);
+}
+
 bool CommandChannel::ReadBlock(int number) {
-  if (number < 0 || number >= static_cast<int>(blocks_.size())) return false;
-  return ReadBlock(number, blocks_[static_cast<std::size_t>(number)]);
+  std::vector<std::uint8_t> block;
+  if (!ReadBlock(number, block)) return false;
+  // A block without a slot (99, 101, 102) goes to a caller's buffer only.
+  frame_.blocks.Store(number, std::move(block), lastBlockStatus_);
+  return true;
 }
 
 bool CommandChannel::ReadBlock(int number, std::vector<std::uint8_t>& block) {
   const int link = frame_.LinkKind;
   bool ok = false;
+  lastBlockStatus_ = 0;
   const bool commandSet = IsSerialLink(link) || IsDriverLink(link) || frame_.passThrough;
-  if (number < 1 || number > 10) {
-    ok = false;
-  } else if (commandSet) {
-    ok = CommandSetReadBlock(number, block);
+  if (commandSet) {
+    ok = CommandSetBlock(number) && CommandSetReadBlock(number, block);
   } else if (IsHidLink(link) && IsRowanCedar(frame_.ControllerType) && number != 5 && number != 6) {
     // The USB Rowan/Cedar boards keep these blocks on the second processor.
-    if (EnterPassThrough('D')) {
-      ok = CommandSetReadBlock(number, block);
-      ExitPassThrough();
-    }
+    ok = CommandSetBlock(number) && PassThroughReadBlock(number, block);
   } else if (linkReadBlock) {
     ok = linkReadBlock(number, block);
+    if (ok && linkBlockStatus) lastBlockStatus_ = linkBlockStatus();
   }
   if (!ok) ShowMessage(frame_.Ui(), text::kBlockReadFailed);
+  return ok;
+}
+
+// Pass-through is left as it was found, whatever the exchange came to.
+bool CommandChannel::PassThroughReadBlock(int number, std::vector<std::uint8_t>& block) {
+  const bool wasOn = frame_.passThrough;
+  if (!EnterPassThrough('D')) return false;
+  const bool ok = CommandSetReadBlock(number, block);
+  if (!wasOn) ExitPassThrough();
+  return ok;
+}
+
+bool CommandChannel::PassThroughWriteBlock(int number, std::vector<std::uint8_t>& block, bool noWait) {
+  const bool wasOn = frame_.passThrough;
+  if (!EnterPassThrough('D')) return false;
+  const bool ok = CommandSetWriteBlock(number, block, noWait);
+  if (!wasOn) ExitPassThrough();
   return ok;
 }
 
@@ -244,7 +294,8 @@ bool CommandChannel::CommandSetReadBlock(int number, std::vector<std::uint8_t>& 
   }
   for (const std::uint8_t byte : {kSoh, std::uint8_t('G'), std::uint8_t('P'), std::uint8_t('0' + number), kCr})
     SendByte(byte);
-  const ReplyBytes reply = Transact(2000, reply::kThreeLines);
+  // A 512-byte block takes over a second on the wire at 9600 baud: the wait allows for it.
+  const ReplyBytes reply = Transact(2000, reply::kThreeLines, BlockWireMs(number));
   // SOH status CR data CR SOH "0" CR: the data is an even count of digits, so the whole is odd.
   if (reply.size() < 6 || reply.size() % 2 == 0) return false;
   if (reply[0] != kSoh || reply[2] != kCr) return false;
@@ -261,20 +312,25 @@ bool CommandChannel::CommandSetReadBlock(int number, std::vector<std::uint8_t>& 
   return true;
 }
 
+bool CommandChannel::WriteBlock(int number, bool noWait) {
+  if (!BlockStore::SlotOf(number)) {
+    ShowMessage(frame_.Ui(), text::kWriteFailed);
+    return false;
+  }
+  return WriteBlock(number, frame_.blocks.Bytes(number), noWait);
+}
+
 bool CommandChannel::WriteBlock(int number, std::vector<std::uint8_t>& block, bool noWait) {
   const int link = frame_.LinkKind;
   if (number == 1 && IsRowanCedar(frame_.ControllerType)) BlockChecksum(block, block.size());
   bool ok = false;
   const bool commandSet = IsSerialLink(link) || IsDriverLink(link) || frame_.passThrough;
-  if (number < 1 || number > 10) {
+  if (block.empty()) {
     ok = false;
   } else if (commandSet) {
-    ok = CommandSetWriteBlock(number, block, noWait);
+    ok = CommandSetBlock(number) && CommandSetWriteBlock(number, block, noWait);
   } else if (IsHidLink(link) && IsRowanCedar(frame_.ControllerType) && number != 5 && number != 6) {
-    if (EnterPassThrough('D')) {
-      ok = CommandSetWriteBlock(number, block, noWait);
-      ExitPassThrough();
-    }
+    ok = CommandSetBlock(number) && PassThroughWriteBlock(number, block, noWait);
   } else if (linkWriteBlock) {
     ok = linkWriteBlock(number, block);
   }

@@ -41,9 +41,11 @@ class CommandChannel : public ByteCollector {
   // --- Replies -------------------------------------------------------------------------------
   // Waits (dispatching messages) for the reply; empty when a reply is already awaited or the
   // program is closing.
-  ReplyBytes Transact(std::size_t expectedLength, std::uint32_t flags);
+  // `extraMs` lengthens the time-out, for a reply that takes long on the wire.
+  ReplyBytes Transact(std::size_t expectedLength, std::uint32_t flags, std::uint32_t extraMs = 0);
   // Starts collecting and returns; `message` goes to `notify` when the reply completes or times out.
-  void BeginReply(WindowId notify, MessageId message, std::size_t expectedLength, std::uint32_t flags);
+  void BeginReply(WindowId notify, MessageId message, std::size_t expectedLength, std::uint32_t flags,
+                  std::uint32_t extraMs = 0);
   // True exactly for SOH "0" CR.
   bool WaitOk();
   bool ReplyBusy() const;
@@ -56,15 +58,23 @@ class CommandChannel : public ByteCollector {
   void ClearLink();
 
   // --- Parameter blocks and parameters -------------------------------------------------------
-  // Reads block n into `block`; "Block Read Failed" and false on any failure.
+  // Reads block n into `block`; "Block Read Failed" and false on any failure (`block` is then
+  // left as it was). The command set reads blocks 1 to 10; the driver and HID links those they
+  // know (81 to 84, 99, 101 and 102 over HID).
   bool ReadBlock(int number, std::vector<std::uint8_t>& block);
-  // Reads block n into the frame's own copy (Blocks()).
+  // Reads block n into the frame's copy of its slot (CMainFrame::blocks), with its status letter.
   bool ReadBlock(int number);
   // Writes block n (for the Rowan/Cedar Block1 the checksum is stored in it first); "Write
-  // Failed" and false on a failure.
+  // Failed" and false on a failure. With `noWait` the command set does not wait for the
+  // acknowledgement of the data (the controller answers at its new speed).
   bool WriteBlock(int number, std::vector<std::uint8_t>& block, bool noWait = false);
-  const std::vector<std::uint8_t>& Blocks(int number) const { return blocks_.at(static_cast<std::size_t>(number)); }
+  // Writes the frame's copy of block n.
+  bool WriteBlock(int number, bool noWait = false);
+  // The status letter that came with the last block read (0 when the route gave none).
   char LastBlockStatus() const { return lastBlockStatus_; }
+  // How long a block read waits beyond the reply time-out: the time the longest reply block n can
+  // have takes on the wire at the serial link's speed (0 on the other links).
+  std::uint32_t BlockWireMs(int number) const;
 
   // "W%03d", OK, the value in `width` bits (0: as many hex digits as it needs), OK.
   bool WriteParameter(int number, std::uint32_t value, int width);
@@ -93,6 +103,8 @@ class CommandChannel : public ByteCollector {
   // Block reads and writes by device requests and HID reports; without them those links fail.
   std::function<bool(int number, std::vector<std::uint8_t>& block)> linkReadBlock;
   std::function<bool(int number, const std::vector<std::uint8_t>& block)> linkWriteBlock;
+  // The status letter of the last link block read.
+  std::function<char()> linkBlockStatus;
 
   // ByteCollector: slot 6.
   void OnByte(std::uint8_t byte) override;
@@ -106,13 +118,14 @@ class CommandChannel : public ByteCollector {
   bool CommandSetWriteBlock(int number, std::vector<std::uint8_t>& block, bool noWait);
   bool DriverPassThroughVariant() const;
   bool ReopenPort(const std::string& settings);
+  bool PassThroughReadBlock(int number, std::vector<std::uint8_t>& block);
+  bool PassThroughWriteBlock(int number, std::vector<std::uint8_t>& block, bool noWait);
 
   CMainFrame& frame_;
   ReplyCollector collector_;
   WindowId notifyWindow_ = kNoWindow;
   MessageId notifyMessage_ = 0;
   char lastBlockStatus_ = 0;
-  std::array<std::vector<std::uint8_t>, 11> blocks_;
 };
 
 // XORs the first (length - 2) / 2 little-endian words and compares them with the word after them;

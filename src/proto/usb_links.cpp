@@ -78,6 +78,9 @@ void UsbLinks::Install() {
   channel.driverExitPassThrough = [this] { driver_.ExitPassThrough(); };
   channel.linkReadBlock = [this](int number, std::vector<std::uint8_t>& block) { return ReadBlock(number, block); };
   channel.linkWriteBlock = [this](int number, const std::vector<std::uint8_t>& block) { return WriteBlock(number, block); };
+  channel.linkBlockStatus = [this] {
+    return IsHidLink(frame_.LinkKind) ? hid_.LastBlockStatus() : driver_.LastBlockStatus();
+  };
 
   protocol_.identifier.identifyThroughUsbDriver = [this] { return driverIdentification_.Identify(); };
   protocol_.identifier.identifyThroughHid = [this] { return hidIdentification_.Identify(); };

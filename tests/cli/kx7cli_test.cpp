@@ -23,6 +23,9 @@
 #include "app/settings_file.h"
 #include "support/child_process.h"
 
+#include <functional>
+#include <nlohmann/json.hpp>
+
 extern char** environ;
 
 namespace {
@@ -299,6 +302,11 @@ class Kx7cliController : public ::testing::Test {
   }
   Result Run(const std::string& arguments) { return RunCliIn(folder_, arguments); }
 
+ public:
+  Result RunHere(const std::string& arguments) { return RunCliIn(folder_, arguments); }
+  const std::string& Folder() const { return folder_; }
+
+ protected:
   std::string folder_;
 };
 
@@ -728,6 +736,225 @@ TEST_F(Kx7cliController, WrittenBlockReadsBackWithItsChecksumStored) {
   block[block.size() - 2] = static_cast<std::uint8_t>(sum & 0xFF);
   block[block.size() - 1] = static_cast<std::uint8_t>(sum >> 8);
   EXPECT_EQ(readBack.out, ToHex(block) + "\n");
+}
+
+
+// --- params and block7 ---------------------------------------------------------------------------
+
+std::string ReadText(const std::string& path) { return CliProcess::ReadFile(path); }
+
+void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+nlohmann::json JsonOf(const Result& result) { return nlohmann::json::parse(result.out, nullptr, false); }
+
+TEST_F(Kx7cliController, ParamsShowChecksAFileWithoutAController) {
+  WriteText(folder_ + "/good.bk1", "45 00 52 00 B6 07 A9 07 ");
+  const Result good = Run("params show good.bk1 --json");
+  EXPECT_EQ(good.exitCode, 0) << good.output;
+  EXPECT_EQ(good.out,
+            "{\"Kind\":\"bk1\",\"Valid\":true,\"Error\":\"\",\"Layout\":\"spaced\",\"Bytes\":8,\"Hex\":\"45005200B607A907\","
+            "\"Checksum\":\"07A1\",\"StoredChecksum\":\"07A9\",\"ChecksumOk\":false}\n");
+
+  WriteText(folder_ + "/bad.bk1", "45 00 5G");
+  const Result bad = Run("--json params show bad.bk1");
+  EXPECT_EQ(bad.exitCode, 5) << bad.output;
+  EXPECT_EQ(bad.out, "{\"Kind\":\"bk1\",\"Valid\":false,\"Error\":\"Digit\",\"Layout\":\"spaced\",\"Bytes\":2,\"Hex\":\"4500\"}\n");
+
+  // A Default Params file whose length field passes its end: never sendable.
+  std::string dat = std::string("\x40\x00\x34\x12\x02\x00PT", 8) + std::string(8, '\0') + std::string(2, '\x11');
+  WriteText(folder_ + "/long.dat", dat);
+  const Result datShown = Run("params show long.dat --json");
+  EXPECT_EQ(datShown.exitCode, 5);
+  EXPECT_EQ(datShown.out,
+            "{\"Kind\":\"dat\",\"Valid\":false,\"Error\":\"Length\",\"Size\":18,\"Length\":64,\"Header\":\"1234\","
+            "\"NameLength\":2,\"PanelType\":\"PT\",\"HeaderWords\":[\"0000\",\"0000\",\"0000\",\"0000\"],\"ParamWords\":null,"
+            "\"Crc\":null,\"StoredCrc\":null,\"Xor\":null,\"Warnings\":[\"File Length Error\"],\"Sendable\":false}\n");
+
+  const Result missing = Run("params show nothing.bk8");
+  EXPECT_EQ(missing.exitCode, 4);
+  EXPECT_EQ(missing.err, "KX7SDU: Failed to open file!\n");
+  EXPECT_EQ(missing.out, "");
+
+  WriteText(folder_ + "/levels.txt", "1\r\n");
+  EXPECT_EQ(Run("params show levels.txt").exitCode, 64) << "a .txt needs --kind";
+  const Result levels = Run("params show levels.txt --kind bk8 --json");
+  EXPECT_EQ(levels.exitCode, 5);
+  EXPECT_EQ(JsonOf(levels)["Error"], "UnexpectedEOF");
+  EXPECT_EQ(Run("params show levels.txt --kind bk9").exitCode, 64);
+  EXPECT_EQ(Run("--emulate cedar-gen4 params show good.bk1").exitCode, 64) << "no controller for show";
+}
+
+TEST_F(Kx7cliController, Block7OfAnEepFileInUnits) {
+  WriteText(folder_ + "/t.eep",
+            "%\r\n7\t005A\t0\t%\tThreshK\r\n7\t005B\t15\r\n7\t005C\t0\r\n7\t005D\t0\r\n7\t000A\t1\t%\tFreq\r\n7\t000B\t0\r\n"
+            "7\t0006\t0\t%\tClock\r\n7\t0007\t0\r\n7\t0058\t0\t%\tAlphaMax\r\n7\t0059\t4\r\n");
+  const Result shown = Run("block7 --file t.eep --json");
+  ASSERT_EQ(shown.exitCode, 0) << shown.output;
+  const nlohmann::json units = JsonOf(shown);
+  EXPECT_EQ(units["Rows"], 10);
+  EXPECT_EQ(units["Thresholds"]["Touch"]["Capacitance"], " 1pF");
+  EXPECT_TRUE(units["Thresholds"]["FastStray"]["Percent"].is_null());
+  EXPECT_EQ(units["Other"]["Freq"]["Frequency"], " 13491 Hz");
+  EXPECT_EQ(units["Filters"]["NoiseFilter"]["Milliseconds"], " 43 ms");
+  EXPECT_TRUE(units["SelfParamsValid"].is_null());
+  WriteText(folder_ + "/bad.eep", "7\t0000\t1\r\n");
+  EXPECT_EQ(Run("block7 --file bad.eep --json").exitCode, 5);
+  const Result notBirch = Run("--no-system-ports --emulate cedar-gen4 block7");
+  EXPECT_EQ(notBirch.exitCode, 1) << notBirch.output;
+}
+
+// The issue new users met first: a 512-byte block takes over a second at 9600 baud.
+TEST_F(Kx7cliController, TheLargeBlocksReadAtNineHundredAndSixtyCharactersASecond) {
+  for (const char* family : {"cedar-gen4", "larch"}) {
+    const Result read = Run(std::string("--no-system-ports --emulate ") + family + " read-block 8");
+    EXPECT_EQ(read.exitCode, 0) << family << read.output;
+    EXPECT_EQ(read.out.size(), 1025u) << family;
+  }
+}
+
+// Save, change, restore and read back, the controller kept between runs in a state file.
+void RoundTrip(Kx7cliController& test, const std::string& family, const std::string& file,
+               const std::function<std::string(const std::string&)>& change, const std::string& extra = "") {
+  SCOPED_TRACE(family + " " + file);
+  const std::string emulate = "--no-system-ports --emulate " + family + " --emulate-state state-" + family + " ";
+  const Result saved = test.RunHere(emulate + "params save " + file);
+  ASSERT_EQ(saved.exitCode, 0) << saved.output;
+  const std::string original = ReadText(test.Folder() + "/" + file);
+  const std::string changed = change(original);
+  ASSERT_NE(changed, original);
+  WriteText(test.Folder() + "/" + file, changed);
+  const Result restored = test.RunHere(emulate + "params restore " + file + " --json " + extra);
+  EXPECT_EQ(restored.exitCode, 0) << restored.output;
+  EXPECT_EQ(restored.out, "{\"Kind\":\"" + file.substr(file.rfind('.') + 1) +
+                              "\",\"Written\":true,\"Verified\":true,\"Message\":\"\"}\n");
+  const Result again = test.RunHere(emulate + "params save back-" + file);
+  ASSERT_EQ(again.exitCode, 0) << again.output;
+  EXPECT_EQ(ReadText(test.Folder() + "/back-" + file), changed);
+}
+
+// The first byte of a hexadecimal block file, one up.
+std::string BumpFirstByte(const std::string& text) {
+  std::string changed = text;
+  changed[1] = changed[1] == '9' ? 'A' : changed[1] == 'F' ? '0' : static_cast<char>(changed[1] + 1);
+  return changed;
+}
+
+// Block1 of a Rowan/Cedar keeps its check word: the file restored carries the right one.
+std::string BumpFirstByteKeepingTheCheckWord(const std::string& text) {
+  std::vector<std::uint8_t> bytes;
+  for (std::size_t i = 0; i + 1 < text.size(); i += 3) bytes.push_back(static_cast<std::uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
+  bytes[0] ^= 0x01;
+  const std::uint16_t sum = Block1Checksum(bytes);
+  bytes[bytes.size() - 2] = static_cast<std::uint8_t>(sum & 0xFF);
+  bytes[bytes.size() - 1] = static_cast<std::uint8_t>(sum >> 8);
+  std::string changed;
+  char group[4];
+  for (const std::uint8_t b : bytes) {
+    std::snprintf(group, sizeof group, "%02X ", b);
+    changed += group;
+  }
+  return changed;
+}
+
+// The value of the third line of a named listing (Block6) or of a level (Block8), one up.
+std::string BumpThirdLine(const std::string& text) {
+  std::size_t start = 0;
+  for (int line = 0; line < 2; ++line) start = text.find('\n', start) + 1;
+  const std::size_t end = text.find('\r', start);
+  const std::size_t blank = text.rfind(' ', end);
+  const std::size_t digits = blank == std::string::npos || blank < start ? start : blank + 1;
+  const int value = std::stoi(text.substr(digits, end - digits));
+  return text.substr(0, digits) + std::to_string((value + 1) % 256) + text.substr(end);
+}
+
+TEST_F(Kx7cliController, SerialFamiliesSaveAndRestoreTheirBlocks) {
+  RoundTrip(*this, "cedar-gen4", "c.bk1", BumpFirstByteKeepingTheCheckWord);
+  RoundTrip(*this, "cedar-gen4", "c.bk6", BumpThirdLine);
+  RoundTrip(*this, "larch", "l.bk8", BumpThirdLine);
+  RoundTrip(*this, "aspen4", "a.bk1", BumpFirstByte);
+  RoundTrip(*this, "hazel3-linden", "h.bk1", BumpFirstByte);
+  RoundTrip(*this, "cedar-gen3", "c.bk2", BumpFirstByte, "-linearize");
+  RoundTrip(*this, "cedar-gen2", "c.bk4", BumpFirstByte, "-linearize");
+}
+
+// The files the program writes but never restores hold what the blocks and parameters hold.
+TEST_F(Kx7cliController, WrittenOnlyFilesComeFromTheControllersBlocks) {
+  const std::string cedar = "--no-system-ports --emulate cedar-gen4 ";
+  ASSERT_EQ(Run(cedar + "params save c.cal").exitCode, 0);
+  EXPECT_EQ(ReadText(folder_ + "/c.cal"), "0045\r\n0052\r\n07B6\r\n07A9\r\n0800\r\n0800\r\n0003\r\n");
+  ASSERT_EQ(Run(cedar + "params save q.txt --kind bkq").exitCode, 0);
+  const std::string blockQ = ReadText(folder_ + "/q.txt");
+  EXPECT_EQ(blockQ.substr(0, 29), "BlockQ_Rev_A\r\nQ300 00000100\r\n");
+  EXPECT_EQ(blockQ.size(), 14u + 70u * 15u + 15u) << "Q300 to Q369 and Q001";
+  const Result larch = Run("--no-system-ports --emulate larch params save l.blk --json");
+  ASSERT_EQ(larch.exitCode, 0) << larch.output;
+  EXPECT_EQ(JsonOf(larch)["Bytes"], 21);
+  EXPECT_EQ(ReadText(folder_ + "/l.blk").substr(18, 3), "18 ") << "the row count in byte 6";
+  EXPECT_EQ(Run("--no-system-ports --emulate larch params restore l.blk").exitCode, 64);
+}
+
+TEST_F(Kx7cliController, UsbFamiliesSaveAndRestoreTheirBlocks) {
+  RoundTrip(*this, "rowan-usb-gen4", "r.bk1", BumpFirstByteKeepingTheCheckWord);
+  RoundTrip(*this, "larch-usb", "l.bk6", BumpThirdLine);
+  RoundTrip(*this, "maple", "m.bk1", BumpFirstByte);
+}
+
+TEST_F(Kx7cliController, BirchTablesSaveAndRestoreOnEveryRoute) {
+  const auto withoutPalm = [](const std::string& text) {
+    std::string changed = text;
+    const std::size_t at = changed.find("7\t0001\t81\t");
+    changed.replace(at, 10, "7\t0001\t1\t");
+    return changed;
+  };
+  RoundTrip(*this, "birch", "b.eep", withoutPalm);
+  RoundTrip(*this, "birch2-hid", "h.eep", withoutPalm);
+  RoundTrip(*this, "birch-usb", "u.eep", withoutPalm);
+}
+
+TEST_F(Kx7cliController, ASaveThatCannotReadLeavesTheFileAsItWas) {
+  WriteText(folder_ + "/kept.bk8", "kept");
+  const Result failed = Run("--no-system-ports --emulate aspen4 params save kept.bk8");
+  EXPECT_EQ(failed.exitCode, 1) << failed.output;
+  EXPECT_NE(failed.err.find("Block Read Failed"), std::string::npos);
+  EXPECT_EQ(ReadText(folder_ + "/kept.bk8"), "kept");
+  const Result none = Run("--no-system-ports --emulate aspen4 params save none.bk8");
+  EXPECT_EQ(none.exitCode, 1);
+  EXPECT_FALSE(std::filesystem::exists(folder_ + "/none.bk8"));
+  for (const auto& entry : std::filesystem::directory_iterator(folder_))
+    EXPECT_EQ(entry.path().filename().string().find(".bk8."), std::string::npos) << "a temporary file stayed";
+  EXPECT_EQ(Run("--no-system-ports --emulate aspen4 params save x.dat").exitCode, 64);
+}
+
+TEST_F(Kx7cliController, RestoreRefusesFilesThatDoNotFitBeforeSendingAnything) {
+  const std::string emulate = "--no-system-ports --emulate cedar-gen4 --emulate-state state ";
+  WriteText(folder_ + "/short.bk6", "00 02 A\r\na 1\r\nb 2\r\n");
+  const Result block6 = Run(emulate + "params restore short.bk6");
+  EXPECT_EQ(block6.exitCode, 5) << block6.output;
+  WriteText(folder_ + "/short.bk1", "01 02 03 ");
+  EXPECT_EQ(Run(emulate + "params restore short.bk1").exitCode, 5);
+  EXPECT_EQ(Run(emulate + "params restore short.bk2").exitCode, 64) << "bk2 needs -linearize";
+  EXPECT_EQ(Run(emulate + "params restore x.blk").exitCode, 64);
+  EXPECT_EQ(Run(emulate + "params restore x.cal").exitCode, 64);
+  // Nothing reached the controller: its Block1 is the factory's.
+  const Result block1 = Run(emulate + "read-block 1");
+  EXPECT_EQ(block1.out.substr(0, 8), "45005200");
+}
+
+TEST_F(Kx7cliController, DefaultParamsGoInWithTheSp2ExchangeAndWarningsNeedForce) {
+  const std::string name = "KX7-NEW-PANEL-21";
+  std::string dat = std::string("\0\0\x34\x12", 4) + static_cast<char>(name.size()) + '\0' + name + std::string(12, 'Z') +
+                    std::string(2, '\0');
+  dat[0] = static_cast<char>(dat.size());
+  WriteText(folder_ + "/p.dat", dat);  // its CRC is 0, which is wrong
+  const std::string emulate = "--no-system-ports --emulate cedar-gen4 ";
+  const Result refused = Run(emulate + "params restore p.dat --json");
+  EXPECT_EQ(refused.exitCode, 5) << refused.output;
+  EXPECT_NE(refused.err.find("CRC Error.  calc="), std::string::npos) << refused.err;
+  const Result forced = Run(emulate + "params restore p.dat --force --json");
+  EXPECT_EQ(forced.exitCode, 0) << forced.output;
+  EXPECT_EQ(forced.out, "{\"Kind\":\"dat\",\"Written\":true,\"Verified\":true,\"Message\":\"\"}\n");
 }
 
 }  // namespace

@@ -117,6 +117,37 @@ TEST_F(CommandChannelTest, Block1RoundTripKeepsTheChecksumRight) {
   EXPECT_TRUE(ui_.MessageTexts().empty());
 }
 
+// A 512-byte block is 1031 characters on the wire: over a second at 9600 baud and over eight at
+// 1200, longer than the reply time-out of a serial link. The read waits for all of it.
+TEST_F(CommandChannelTest, ABlockReadWaitsAsLongAsTheBlockTakesOnTheWire) {
+  const struct {
+    int port;
+    const char* settings;
+    std::uint64_t leastMs;
+  } cases[] = {{3, "9600,N,8,1", 1000}, {4, "1200,N,8,1", 8000}, {5, "19200,N,8,1", 500}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.settings);
+    Attach(c.port, "cedar-gen4", c.settings);
+    Frame().CloseLink();
+    ASSERT_TRUE(Open(c.port, c.settings));
+    Frame().ControllerType = type::kCedarGen4;
+    const std::uint64_t start = loop_.Now();
+    ASSERT_TRUE(Channel().ReadBlock(8)) << ui_.Report();
+    EXPECT_EQ(Frame().blocks.Bytes(8).size(), 512u);
+    EXPECT_EQ(Frame().blocks.Status(8), 'A');
+    EXPECT_GE(loop_.Now() - start, c.leastMs);
+    EXPECT_LT(loop_.Now() - start, c.leastMs * 2 + 1000) << "done when the block is in, not at a time-out";
+  }
+  // A controller that sends nothing is still given up on.
+  Attach(6, "silent");
+  Frame().CloseLink();
+  ASSERT_TRUE(Open(6));
+  const std::uint64_t start = loop_.Now();
+  EXPECT_FALSE(Channel().ReadBlock(8));
+  EXPECT_LE(loop_.Now() - start, 300u + 1000u + Channel().BlockWireMs(8));
+  EXPECT_EQ(Channel().BlockWireMs(8), 1074u) << "1031 characters of 10 bits at 9600 baud";
+}
+
 TEST_F(CommandChannelTest, Block5ThroughQ002AndW002) {
   Attach(1, "birch");
   ASSERT_TRUE(Open(1));

@@ -280,6 +280,8 @@ std::optional<HidReport> HidLink::HidGetFeature(std::uint8_t reportId, std::size
 
 bool HidLink::HidReadBlock(int block, std::vector<std::uint8_t>& data) {
   const std::uint32_t type = frame_.ControllerType;
+  // A block without a letter in the record does not show the letter of the one before.
+  lastBlockStatus_ = 0;
   const auto idReport = hid::AnswerFor(type, hid::Answer::kControllerId);
   if (!idReport) return false;
   const std::optional<HidReport> record = HidGetFeature(idReport->id, idReport->length);

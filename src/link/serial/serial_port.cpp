@@ -359,6 +359,10 @@ bool CSerialPort::Write(const std::uint8_t* bytes, std::size_t count) {
   return true;
 }
 
+void CSerialPort::WaitUntilSent() {
+  if (fd_ >= 0) ioctl(fd_, TCSBRK, 1);
+}
+
 void CSerialPort::Purge() {
   if (backend_ != nullptr) {
     backend_->Advance(pump_->Loop().Now());

@@ -65,6 +65,9 @@ class CSerialPort {
   bool Write(const std::uint8_t* bytes, std::size_t count);
   // Discards what is queued for reading.
   void Purge();
+  // Waits until what was written has left the device (an in-process backend keeps written bytes
+  // on its own line, in the settings they were sent with, and needs no wait).
+  void WaitUntilSent();
   // Takes the line errors seen since the last query into the accumulated line errors and returns
   // the number of bytes waiting; 0 when closed.
   std::uint32_t LineStatus();
