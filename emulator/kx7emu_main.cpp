@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,8 @@ namespace {
 constexpr const char* kDefaultFamily = "cedar-gen4";
 
 constexpr const char* kUsage =
-    "usage: kx7emu [--family FAMILY] [--settings SETTINGS] [--no-touch]\n"
+    "usage: kx7emu [--family FAMILY] [--settings SETTINGS] [--no-touch] [--fault STEP[:N]:KIND]...\n"
+    "              [--loader-protocol header|standard|ram-utility]\n"
     "       kx7emu --list\n"
     "       kx7emu --help\n"
     "\n"
@@ -36,6 +38,13 @@ constexpr const char* kUsage =
     "  --no-touch           no touches of the controller's own; without it a hand strokes the\n"
     "                       screen now and then, starting 3 s after the host last sent anything\n"
     "                       (so touches do not cut into a search or a command)\n"
+    "  --fault STEP[:N]:KIND\n"
+    "                       plant a fault in the download steps: the N-th time (default the first)\n"
+    "                       the controller meets STEP it answers as KIND says (refuse, silent,\n"
+    "                       garbage, wrong-sum, wrong-handshake, drop-off); repeatable;\n"
+    "                       \"--fault help\" lists the steps\n"
+    "  --loader-protocol P  what the GEN3/GEN4 code loader takes: header (default, the 8-byte\n"
+    "                       header form), standard (the bytes alone) or ram-utility\n"
     "  --list               the family names, one a line: the serial families, then the USB ones\n"
     "  --help               this text\n"
     "\n"
@@ -67,6 +76,7 @@ int main(int argc, char** argv) {
   std::string family = kDefaultFamily;
   std::string settings;
   bool noTouch = false;
+  kx7::emu::LoaderSwitches switches;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
     const auto value = [&](const char* name, std::string& out) {
@@ -91,8 +101,28 @@ int main(int argc, char** argv) {
       for (const std::string& name : kx7::emu::InProcessFamilyNames()) std::printf("%s\n", name.c_str());
       return 0;
     }
+    std::string text;
     if (argument == "--no-touch") {
       noTouch = true;
+    } else if (argument == "--fault" || argument.rfind("--fault=", 0) == 0) {
+      if (!value("--fault", text)) return Usage("--fault needs STEP[:N]:KIND");
+      if (text == "help") {
+        std::fputs(kx7::emu::LoaderFaultSteps().c_str(), stdout);
+        return 0;
+      }
+      const std::optional<kx7::emu::LoaderFault> fault = kx7::emu::LoaderFaults::Parse(text);
+      if (!fault) return Usage(("--fault " + text + ": not STEP[:N]:KIND").c_str());
+      switches.faults.push_back(*fault);
+    } else if (argument == "--loader-protocol" || argument.rfind("--loader-protocol=", 0) == 0) {
+      if (!value("--loader-protocol", text)) return Usage("--loader-protocol needs header, standard or ram-utility");
+      if (text == "header")
+        switches.protocol = kx7::emu::LoaderProtocol::kHeader;
+      else if (text == "standard")
+        switches.protocol = kx7::emu::LoaderProtocol::kStandard;
+      else if (text == "ram-utility")
+        switches.protocol = kx7::emu::LoaderProtocol::kRamUtility;
+      else
+        return Usage(("--loader-protocol " + text + ": not header, standard or ram-utility").c_str());
     } else if (argument == "--family" || argument.rfind("--family=", 0) == 0) {
       if (!value("--family", family)) return Usage("--family needs a name");
     } else if (argument == "--settings" || argument.rfind("--settings=", 0) == 0) {
@@ -108,7 +138,7 @@ int main(int argc, char** argv) {
   if (!settings.empty() && !kx7::emu::ParseLineSettings(settings)) {
     return Usage(("\"" + settings + "\" is not BAUD,PARITY,DATABITS,STOPBITS").c_str());
   }
-  std::unique_ptr<kx7::emu::EmulatedDevice> device = kx7::emu::CreateDevice(family, settings, !noTouch);
+  std::unique_ptr<kx7::emu::EmulatedDevice> device = kx7::emu::CreateDevice(family, settings, !noTouch, switches);
   if (!device) return Usage(("this build cannot make a \"" + family + "\" device").c_str());
   const std::string line = device->Line().ToString();
 
