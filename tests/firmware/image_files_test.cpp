@@ -8,32 +8,14 @@
 
 #include "firmware/image_file_list.h"
 #include "firmware/out_file_converter.h"
+#include "support/temp_folder.h"
 
 namespace kx7::firmware {
 namespace {
 
 namespace fs = std::filesystem;
 
-class TemporaryFolder {
- public:
-  TemporaryFolder() {
-    std::string pattern = (fs::temp_directory_path() / "kx7-firmware-XXXXXX").string();
-    path_ = mkdtemp(pattern.data()) ? pattern : "";
-  }
-  ~TemporaryFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& Path() const { return path_; }
-  fs::path Write(const std::string& name, const std::string& text) const {
-    fs::create_directories((path_ / name).parent_path());
-    std::ofstream(path_ / name, std::ios::binary) << text;
-    return path_ / name;
-  }
-
- private:
-  fs::path path_;
-};
+using kx7::testing::TemporaryFolder;
 
 TEST(ImageFileList, StepsThroughTheFilesOfTheChosenKindInNameOrder) {
   TemporaryFolder folder;
