@@ -36,6 +36,37 @@ Birch2ImageLoader::Birch2ImageLoader(CMainFrame& frame, ControllerProtocol& prot
 
 bool Birch2ImageLoader::PreserveOffered() const { return frame_.startup.linearize != 0; }
 
+bool Birch2ImageLoader::TurboOffered() const {
+  return IsSerialLink(frame_.LinkKind) && (frame_.ControllerFeatures & feature::kHaptic2) == 0;
+}
+
+void Birch2ImageLoader::RaiseTurbo() {
+  turboSaved_ = 0;
+  if (!turbo || !TurboOffered()) return;
+  std::uint16_t word = 0;
+  if (!protocol_.memory->ReadMemoryWords(kRamMemory, kSpeedWordAddress, 1, &word) || word == 0) return;
+  turboSaved_ = word;
+  turboSettings_ = frame_.settings.MainPortSettings;
+  const std::uint16_t fast = kTurboSpeedWord;
+  protocol_.memory->WriteMemoryWords(kRamMemory, kSpeedWordAddress, 1, &fast);
+  Pause(pause::kPassThrough);
+  const std::size_t comma = turboSettings_.find(',');
+  protocol_.channel.ReopenPort(std::string(kTurboBaud) + (comma == std::string::npos ? "" : turboSettings_.substr(comma)));
+  Pause(pause::kPortChange);
+  protocol_.channel.SendByte(kCr);
+}
+
+void Birch2ImageLoader::LowerTurbo() {
+  if (turboSaved_ == 0) return;
+  const std::uint16_t saved = turboSaved_;
+  turboSaved_ = 0;
+  protocol_.memory->WriteMemoryWords(kRamMemory, kSpeedWordAddress, 1, &saved);
+  Pause(pause::kPassThrough);
+  protocol_.channel.ReopenPort(turboSettings_);
+  Pause(pause::kPortChange);
+  protocol_.channel.SendByte(kCr);
+}
+
 bool Birch2ImageLoader::CanSend() const {
   return image_.has_value() && fits_ && !Busy() && frame_.LinkKind != link::kClosed && protocol_.memory != nullptr;
 }
@@ -135,7 +166,12 @@ bool Birch2ImageLoader::WriteImage() {
     if (!memory.WriteMemory(kMapMemory, 0, map.size(), map.data())) return false;
   }
   const std::span<const std::uint8_t> bytes = image_->image.First(kBirch2ImageBytes);
-  return memory.WriteMemory(kImageMemory, 0, bytes.size(), bytes.data(), Id(), message::kProgress);
+  if (route != MemoryExchange::Route::kCommandSet)
+    return memory.WriteMemory(kImageMemory, 0, bytes.size(), bytes.data(), Id(), message::kProgress);
+  RaiseTurbo();
+  const bool written = memory.WriteMemory(kImageMemory, 0, bytes.size(), bytes.data(), Id(), message::kProgress);
+  LowerTurbo();
+  return written;
 }
 
 void Birch2ImageLoader::OnProgressMessage(WParam address) {
@@ -160,7 +196,13 @@ bool Birch2ImageLoader::CopyControllerToFile(const std::string& path) {
   summaryText_.clear();
   ShowStatus("");
   controllerImage_.assign(kBirch2ImageBytes, kFill);
-  if (!protocol_.memory->ReadMemory(kImageMemory, 0, kBirch2ImageBytes, controllerImage_.data(), Id(), message::kProgress)) {
+  const bool commandSet = MemoryExchange::ChooseRoute(frame_.LinkKind, frame_.ControllerType, frame_.ControllerFeatures,
+                                                      frame_.passThrough) == MemoryExchange::Route::kCommandSet;
+  if (commandSet) RaiseTurbo();
+  const bool read =
+      protocol_.memory->ReadMemory(kImageMemory, 0, kBirch2ImageBytes, controllerImage_.data(), Id(), message::kProgress);
+  if (commandSet) LowerTurbo();
+  if (!read) {
     controllerImage_.clear();
     Say(text::kReadError);
     return false;

@@ -33,6 +33,11 @@ class Birch2ImageLoader : public LoaderDialog {
   bool preserve = false;
   bool PreserveOffered() const;
 
+  // The "Turbo" box: the transfer at 115200 baud over a serial link (not for controllers with
+  // feature 0x400).
+  bool turbo = false;
+  bool TurboOffered() const;
+
   // The "Image File" box.
   const std::string& SummaryText() const { return summaryText_; }
   bool HasImage() const { return image_.has_value(); }
@@ -59,6 +64,10 @@ class Birch2ImageLoader : public LoaderDialog {
   ActualAsic ReadActualAsic();
   void Summarize();
   bool WriteImage();
+  // The controller's serial speed word (memory 10, address 4177) set for 115200 baud and the
+  // port with it; Lower puts both back. A word that cannot be read leaves the speed as it is.
+  void RaiseTurbo();
+  void LowerTurbo();
 
   std::optional<LoadedImage> image_;
   std::string summaryText_;
@@ -67,6 +76,8 @@ class Birch2ImageLoader : public LoaderDialog {
   std::optional<std::vector<std::uint8_t>> savedBlock2_;
   std::optional<std::vector<std::uint8_t>> savedBlock5_;
   std::vector<std::uint8_t> controllerImage_;
+  std::uint16_t turboSaved_ = 0;  // 0: Turbo is not raised
+  std::string turboSettings_;
 };
 
 }  // namespace kx7::firmware

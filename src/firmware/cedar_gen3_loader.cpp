@@ -16,8 +16,8 @@ constexpr std::size_t kAnswerBytes = 10;
 constexpr const char* kDoneAnswer = "Done...";
 constexpr std::uint8_t kHello = 'F';
 constexpr std::uint8_t kHelloAnswer = 0xC6;
-constexpr std::uint32_t kAfterPortChangeMs = 500;
-constexpr std::uint32_t kBeforeRebootMs = 250;
+
+
 
 }  // namespace
 
@@ -87,7 +87,7 @@ void CedarGen3Loader::Run() {
   if (!channel.WaitOk()) return Fail(text::kHandshakeFailed);
   channel.SendByte(kCr);
   if (!channel.EnterPassThrough('L')) return Fail(text::kHandshakeFailed);
-  if (!Pause(kAfterPortChangeMs)) return Fail("", false);
+  if (!Pause(pause::kPortChange)) return Fail("", false);
   // The greeting went out while the port changed speed; what is left of it is cleared.
   channel.ClearLink();
   channel.SendByte(kCr);
@@ -117,7 +117,7 @@ void CedarGen3Loader::Run() {
     return Fail(text::kDownloadFailed);
   }
   CountSent(image_->length);
-  if (!Pause(kBeforeRebootMs)) return Fail("", false);
+  if (!Pause(pause::kPassThrough)) return Fail("", false);
   channel.SendCommand("RE3");
   const bool rebooted = channel.WaitOk();
   channel.ExitPassThrough();

@@ -51,15 +51,30 @@ class Birch2ImageLoaderTest : public kx7::testing::LoaderTest {
 };
 
 TEST_F(Birch2ImageLoaderTest, TheImageGoesInAndTheIdBlockSurvivesTheReboot) {
-  emu::EmulatedController& birch = Birch();
-  const std::vector<std::uint8_t> id = *birch.Parameters().Block(5);
-  const std::vector<std::uint8_t> image = SerialImage();
-  Birch2ImageLoader& loader = Run<Birch2ImageLoader>(HexFile(image));
-  EXPECT_EQ(loader.Result(), DownloadResult::kDone) << loader.Message() << "\n" << loader.SummaryText();
-  EXPECT_EQ(loader.BytesSent(), kBirch2ImageBytes);
-  EXPECT_EQ(Memory(birch, 9, 0x1100), std::vector<std::uint8_t>(image.begin(), image.begin() + 0x1100));
-  EXPECT_EQ(*birch.Parameters().Block(5), id);
-  EXPECT_TRUE(loader.CloseRequested());
+  // At the link's speed, and at 115200 baud with Turbo (the speed is put back afterwards).
+  for (const bool turbo : {false, true}) {
+    SCOPED_TRACE(turbo ? "turbo" : "plain");
+    Reset();
+    emu::EmulatedController& birch = Birch();
+    const std::string settings = Frame().settings.MainPortSettings;
+    const std::vector<std::uint8_t> id = *birch.Parameters().Block(5);
+    const std::vector<std::uint8_t> image = SerialImage();
+    const std::uint64_t start = loop_.Now();
+    Birch2ImageLoader& loader =
+        Run<Birch2ImageLoader>(HexFile(image), [turbo](Birch2ImageLoader& dialog) { dialog.turbo = turbo; });
+    EXPECT_EQ(loader.Result(), DownloadResult::kDone) << loader.Message() << "\n" << loader.SummaryText();
+    EXPECT_EQ(loader.BytesSent(), kBirch2ImageBytes);
+    EXPECT_EQ(Memory(birch, 9, 0x1100), std::vector<std::uint8_t>(image.begin(), image.begin() + 0x1100));
+    EXPECT_EQ(*birch.Parameters().Block(5), id);
+    EXPECT_TRUE(loader.CloseRequested());
+    EXPECT_EQ(Frame().settings.MainPortSettings, settings);
+    // 32 K as hexadecimal text takes over a minute at 9600 baud, a few seconds at 115200.
+    if (turbo) {
+      EXPECT_LT(loop_.Now() - start, 30000u);
+    } else {
+      EXPECT_GT(loop_.Now() - start, 60000u);
+    }
+  }
 }
 
 TEST_F(Birch2ImageLoaderTest, AFailedWriteEndsTheRunBeforeTheRebootAndTheBlockWrites) {
