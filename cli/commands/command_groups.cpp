@@ -10,6 +10,7 @@ void AddCommandGroups(CliApp& cli) {
   AddTerminalCommand(cli);
   AddParamsCommands(cli);
   AddFirmwareCommands(cli);
+  AddDownloadCommand(cli);
 }
 
 }  // namespace kx7::cli

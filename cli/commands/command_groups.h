@@ -26,6 +26,9 @@ void AddParamsCommands(CliApp& cli);
 // image info, image convert.
 void AddFirmwareCommands(CliApp& cli);
 
+// download, and "-download=" / "-dloadall=" without a command.
+void AddDownloadCommand(CliApp& cli);
+
 // Every group, in the order the help lists them.
 void AddCommandGroups(CliApp& cli);
 

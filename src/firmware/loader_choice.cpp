@@ -5,6 +5,10 @@
 
 #include "controller/controller_families.h"
 #include "controller/controller_types.h"
+#include "firmware/birch2_image_loader.h"
+#include "firmware/cedar_gen3_loader.h"
+#include "firmware/firmware_loader.h"
+#include "frame/frame_constants.h"
 
 namespace kx7::firmware {
 
@@ -50,6 +54,25 @@ std::optional<LoaderKind> CommandLineLoader(std::uint32_t features) {
   if ((features & kFirmwareLoaderFeatures) != 0) return LoaderKind::kFirmware;
   if ((features & feature::kBirchFamily) != 0) return LoaderKind::kBirch2;
   return std::nullopt;
+}
+
+std::unique_ptr<LoaderDialog> MakeLoader(LoaderKind kind, CMainFrame& frame, ControllerProtocol& protocol) {
+  const bool serial = IsSerialLink(frame.LinkKind);
+  switch (kind) {
+    case LoaderKind::kFirmware:
+      if (serial) return std::make_unique<FirmwareLoader>(frame, protocol);
+      return nullptr;
+    case LoaderKind::kCedarGen3:
+      if (serial) return std::make_unique<CedarGen3Loader>(frame, protocol);
+      return nullptr;
+    case LoaderKind::kBirch2:
+      if (frame.LinkKind != link::kClosed) return std::make_unique<Birch2ImageLoader>(frame, protocol);
+      return nullptr;
+    case LoaderKind::kUefi:
+    case LoaderKind::kCedarGen2:
+      return nullptr;
+  }
+  return nullptr;
 }
 
 }  // namespace kx7::firmware
