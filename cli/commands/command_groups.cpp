@@ -8,6 +8,7 @@ void AddCommandGroups(CliApp& cli) {
   AddMemoryCommands(cli);
   AddDecodeCommand(cli);
   AddTerminalCommand(cli);
+  AddDrawCommands(cli);
 }
 
 }  // namespace kx7::cli

@@ -21,6 +21,9 @@ void AddDecodeCommand(CliApp& cli);
 // terminal.
 void AddTerminalCommand(CliApp& cli);
 
+// draw, mdraw, options.
+void AddDrawCommands(CliApp& cli);
+
 // Every group, in the order the help lists them.
 void AddCommandGroups(CliApp& cli);
 

@@ -13,6 +13,7 @@ RecordingCanvas::Operation RecordingCanvas::Make(const char* kind) const {
   Operation operation;
   operation.kind = kind;
   operation.pen = pen_;
+  operation.penWidth = penWidth_;
   operation.brush = brush_;
   operation.hollow = hollow_;
   operation.textColor = textColor_;
@@ -20,7 +21,10 @@ RecordingCanvas::Operation RecordingCanvas::Make(const char* kind) const {
   return operation;
 }
 
-void RecordingCanvas::SetPen(Color color, int /*width*/, PenStyle /*style*/) { pen_ = color; }
+void RecordingCanvas::SetPen(Color color, int width, PenStyle /*style*/) {
+  pen_ = color;
+  penWidth_ = width;
+}
 
 void RecordingCanvas::SetBrush(Color color, bool hollow) {
   brush_ = color;
@@ -67,6 +71,30 @@ void RecordingCanvas::Text(Point topLeft, const std::string& text) {
 
 Point RecordingCanvas::TextExtent(const std::string& text) const {
   return Point{static_cast<int>(text.size()) * 8, 16};
+}
+
+void RecordingCanvas::Cross(Point centre, int dx, int dy) {
+  Operation operation = Make("cross");
+  operation.points = {centre, {dx, dy}};
+  operations_.push_back(operation);
+}
+
+void RecordingCanvas::Pixel(Point at, Color color) {
+  Operation operation = Make("pixel");
+  operation.brush = color;
+  operation.points = {at};
+  operations_.push_back(operation);
+}
+
+void RecordingCanvas::RaisedBox(const Rect& rect, Color face, const std::string& label, Color labelColor,
+                                const Font& font) {
+  Operation operation = Make("box");
+  operation.brush = face;
+  operation.textColor = labelColor;
+  operation.font = font;
+  operation.text = label;
+  operation.points = {{rect.left, rect.top}, {rect.right, rect.bottom}};
+  operations_.push_back(operation);
 }
 
 }  // namespace kx7
