@@ -50,6 +50,14 @@ class DrawHost {
   virtual void UnregisterDrawWindow(WindowId window) = 0;
 
   virtual UiHost& Ui() = 0;
+
+  // A menu command of the program: the draw windows' pop-up menus send theirs this way.
+  virtual void PostCommand(std::uint32_t) {}
+  struct MenuState {
+    bool enabled = false;
+    bool checked = false;
+  };
+  virtual MenuState CommandState(std::uint32_t) const { return {}; }
 };
 
 }  // namespace kx7

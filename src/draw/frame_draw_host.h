@@ -31,6 +31,11 @@ class FrameDrawHost : public DrawHost {
   void RegisterDrawWindow(WindowId window) override { frame_.SetListener(slot::kDraw, window); }
   void UnregisterDrawWindow(WindowId window) override;
   UiHost& Ui() override { return frame_.Ui(); }
+  void PostCommand(std::uint32_t id) override { frame_.Post(wm::kCommand, id, 0); }
+  MenuState CommandState(std::uint32_t id) const override {
+    const kx7::CommandState state = frame_.UpdateCommand(id);
+    return {state.enabled, state.checked};
+  }
 
  private:
   CMainFrame& frame_;
