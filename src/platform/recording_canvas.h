@@ -62,4 +62,9 @@ class RecordingCanvas : public Canvas {
   std::vector<Operation> operations_;
 };
 
+// One recorded call as a line of text: "fill 0 0 640 480 0,0,0", "line X0 Y0 X1 Y1 R,G,B WIDTH",
+// "cross X Y DX DY R,G,B WIDTH", "ellipse X Y RX RY R,G,B WIDTH FILL" (and "rect"; FILL none,
+// black, white or R,G,B), "pixel X Y R,G,B", "text X Y \"TEXT\"", "box clear|exit X0 Y0 X1 Y1".
+std::string RecordLine(const RecordingCanvas::Operation& operation);
+
 }  // namespace kx7
