@@ -149,6 +149,10 @@ void CliApp::AddGlobalOptions() {
           kEmulateHelp)
       ->type_name("FAMILY[,SETTINGS]");
   root.add_option_function<std::string>(
+          "--touch-feed", [this](const std::string& value) { globals_.frontEnd.touchFeed = value; },
+          kTouchFeedHelp)
+      ->type_name("PATH");
+  root.add_option_function<std::string>(
           "--emulate-port",
           [this](const std::string& value) {
             std::string error;
@@ -244,10 +248,13 @@ int CliApp::PreparePorts(PortDirectory& ports) {
   for (const std::string& override : globals_.frontEnd.portOverrides) {
     if (!ports.AddOverride(override, &problem)) return UsageError("--port " + override + ": " + problem);
   }
+  if (!globals_.frontEnd.touchFeed.empty() && !globals_.frontEnd.emulateFamily)
+    return UsageError("--touch-feed is for the controller of --emulate");
   if (globals_.frontEnd.emulateFamily) {
     bool badUsage = false;
-    emulator_ = emu::EmulationSession::Start(*globals_.frontEnd.emulateFamily, globals_.frontEnd.emulateSettings,
-                                             problem, badUsage);
+    emulator_ = emu::EmulationSession::Start(
+        *globals_.frontEnd.emulateFamily, globals_.frontEnd.emulateSettings, problem, badUsage,
+        globals_.frontEnd.touchFeed, [this](const std::string& line) { err_ << kProgram << ": --touch-feed: " << line << "\n"; });
     if (!emulator_) {
       if (badUsage) return UsageError("--emulate: " + problem);
       err_ << kProgram << ": --emulate: " << problem << "\n";

@@ -8,6 +8,7 @@
 // again.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,6 +19,7 @@
 #include "platform/driver_device.h"
 #include "platform/hid_device.h"
 #include "pty_server.h"
+#include "touch_feed.h"
 #include "usb_replugger.h"
 
 namespace kx7::emu {
@@ -30,8 +32,11 @@ class EmulationSession {
  public:
   // Nothing when the family or its settings are unknown (`badUsage` true) or the emulation could
   // not start; `error` then says why in a line to print. USB families take no settings.
+  // With `touchFeed` (a file or FIFO of "down A B" lines) the controller's touches come from it;
+  // lines that are no feed lines are told to `problems`.
   static std::unique_ptr<EmulationSession> Start(const std::string& family, const std::string& settings,
-                                                 std::string& error, bool& badUsage);
+                                                 std::string& error, bool& badUsage, const std::string& touchFeed = "",
+                                                 std::function<void(const std::string&)> problems = nullptr);
   ~EmulationSession();
   EmulationSession(const EmulationSession&) = delete;
   EmulationSession& operator=(const EmulationSession&) = delete;
@@ -51,6 +56,8 @@ class EmulationSession {
   std::optional<InstalledDrivers> installed_;
   // Last, so that it stops before the buses it changes go.
   std::unique_ptr<UsbReplugger> replugger_;
+  // Its reader stops first of all.
+  std::shared_ptr<TouchFeed> feed_;
 };
 
 }  // namespace kx7::emu

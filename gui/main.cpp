@@ -73,7 +73,9 @@ int main(int argc, char** argv) {
   if (app.frontEnd.emulateFamily) {
     std::string problem;
     bool badUsage = false;
-    emulator = kx7::emu::EmulationSession::Start(*app.frontEnd.emulateFamily, app.frontEnd.emulateSettings, problem, badUsage);
+    emulator = kx7::emu::EmulationSession::Start(
+        *app.frontEnd.emulateFamily, app.frontEnd.emulateSettings, problem, badUsage, app.frontEnd.touchFeed,
+        [](const std::string& line) { std::fprintf(stderr, "kx7sdu: --touch-feed: %s\n", line.c_str()); });
     if (!emulator) {
       std::fprintf(stderr, "kx7sdu: --emulate: %s\n", problem.c_str());
       return badUsage ? 2 : 1;

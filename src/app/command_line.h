@@ -44,6 +44,8 @@ struct FrontEndOptions {
   std::optional<std::string> emulateFamily;
   std::string emulateSettings;
   int emulatePort = 1;
+  // --touch-feed PATH: the emulated controller's touches come from PATH ("down A B" lines).
+  std::string touchFeed;
   // --command ID (repeatable): menu commands run once the main window is up, by number (32961)
   // or by name (kTerminal), in order.
   std::vector<std::uint32_t> commands;

@@ -47,6 +47,7 @@ std::string FrontEndUsage(const char* programName) {
       "  --screenshot FILE[,MS]  save a picture of the main window after MS milliseconds (default 3000), then close\n";
   text += OptionHelpLines("--emulate FAMILY[,SETTINGS]", kEmulateHelp);
   text += OptionHelpLines("--emulate-port COMn", kEmulatePortHelp);
+  text += OptionHelpLines("--touch-feed PATH", kTouchFeedHelp);
   text += "  --command ID          run a menu command once the window is up, by number (32961) or name\n"
           "                        (kTerminal); repeatable, in order\n";
   text +=

@@ -47,6 +47,9 @@ inline constexpr const char* kEmulateHelp =
     "larch-usb-0500, maple, birch2-hid, resistive-usb-4wire, resistive-usb-5wire,\n"
     "birch-usb) runs inside the program as a plugged-in USB controller";
 inline constexpr const char* kEmulatePortHelp = "the COM port the emulated serial controller appears as (default COM1)";
+inline constexpr const char* kTouchFeedHelp =
+    "the emulated controller's touches come from PATH, a file or FIFO of lines \"down A B\", \"move A B\", "
+    "\"up\" (\"down ID A B\" ... for one contact of many; A, B 0 to 2047 from the top left)";
 
 // Where an option's help starts in a usage text.
 inline constexpr std::size_t kUsageHelpColumn = 24;
