@@ -576,6 +576,9 @@ void CDrawWnd::DrawOverlays(Canvas& canvas) const {
   const OptionsBlock& o = host_.Options();
   const int w = width_, h = height_;
   if (w <= 0 || h <= 0) return;
+  // Ticks end at the edge of a window too small for them (what the screen would clip anyway).
+  const auto inX = [w](int x) { return std::clamp(x, 0, w - 1); };
+  const auto inY = [h](int y) { return std::clamp(y, 0, h - 1); };
   if (o.ShowGrid) {
     canvas.SetPen(kGridGreen, 1);
     if (o.GridMode == 1) {
@@ -585,10 +588,10 @@ void CDrawWnd::DrawOverlays(Canvas& canvas) const {
         const int base = kGridX[static_cast<std::size_t>(i / 10)];
         if (i % 10 == 0) {
           const int x = Scale(w, base, kScale);
-          canvas.Line({x, y - kMajorTick}, {x, y + kMajorTick});
+          canvas.Line({x, inY(y - kMajorTick)}, {x, inY(y + kMajorTick)});
         } else {
           const int x = Scale(w, base + (i % 10) * 256 / 10, kScale);
-          canvas.Line({x, y}, {x, y - kMinorTick});
+          canvas.Line({x, y}, {x, inY(y - kMinorTick)});
         }
       }
     } else if (o.GridMode == 2) {
@@ -596,7 +599,7 @@ void CDrawWnd::DrawOverlays(Canvas& canvas) const {
       canvas.Line({x, 0}, {x, h - 1});
       for (const int k : kBarTicksY) {
         const int y = Scale(h, k, kScale);
-        canvas.Line({x - kMajorTick, y}, {x + kMajorTick, y});
+        canvas.Line({inX(x - kMajorTick), y}, {inX(x + kMajorTick), y});
       }
     } else {
       for (const int k : kGridX) {

@@ -151,11 +151,16 @@ Rect CMultiDrawWnd::DrawingArea() const {
   return Rect{0, 0, width_, bottom};
 }
 
+// A window narrower than the sensor has more lines than pixels: they stay on its last pixel.
 int CMultiDrawWnd::GridX(int k) const {
-  return static_cast<int>(std::lround((k + 0.5) * DrawingArea().Width() / columns_));
+  const int width = DrawingArea().Width();
+  return std::min(static_cast<int>(std::lround((k + 0.5) * width / columns_)), std::max(width - 1, 0));
 }
 
-int CMultiDrawWnd::GridY(int k) const { return static_cast<int>(std::lround((k + 0.5) * DrawingArea().Height() / rows_)); }
+int CMultiDrawWnd::GridY(int k) const {
+  const int height = DrawingArea().Height();
+  return std::min(static_cast<int>(std::lround((k + 0.5) * height / rows_)), std::max(height - 1, 0));
+}
 
 Rect CMultiDrawWnd::ClearBox() const {
   return Rect{GridX(std::max(columns_ - 8, 0)), GridY(0), GridX(columns_ - 1), GridY(std::min(3, rows_ - 1))};
