@@ -114,7 +114,7 @@ std::vector<FeedEvent> TouchFeed::Take() {
   return taken;
 }
 
-bool TouchFeed::Line(const std::string& line) {
+bool TouchFeed::Push(const std::string& line) {
   ++lineNumber_;
   std::string problem;
   const std::optional<FeedEvent> event = ParseFeedLine(line, &problem);
@@ -122,8 +122,11 @@ bool TouchFeed::Line(const std::string& line) {
     if (!problem.empty() && onProblem) onProblem("line " + std::to_string(lineNumber_) + ": " + problem);
     return false;
   }
-  std::lock_guard<std::mutex> guard(mutex_);
-  events_.push_back(*event);
+  {
+    std::lock_guard<std::mutex> guard(mutex_);
+    events_.push_back(*event);
+  }
+  if (onEvents) onEvents();
   return true;
 }
 
@@ -145,8 +148,7 @@ void TouchFeed::Run() {
       if (c == '\n' || c == '\r') {
         const std::string line = std::move(partial_);
         partial_.clear();
-        if (!Line(line)) continue;
-        if (onEvents) onEvents();
+        if (!Push(line)) continue;
         std::this_thread::sleep_for(std::chrono::milliseconds(kPaceMs));
       } else if (partial_.size() < kLongestLine) {
         partial_.push_back(c);

@@ -47,6 +47,9 @@ class TouchFeed {
   void Stop();
   // The events read since the last call, in order.
   std::vector<FeedEvent> Take();
+  // A line as if it had been read (an in-process writer, such as a robot model, uses this);
+  // false when it is no feed line.
+  bool Push(const std::string& line);
   // Called on the reader thread after new events were queued.
   std::function<void()> onEvents;
   // Lines that were not feed lines ("line 3: ..."), for the user.
@@ -54,7 +57,6 @@ class TouchFeed {
 
  private:
   void Run();
-  bool Line(const std::string& line);
 
   std::string path_;
   int fd_ = -1;

@@ -184,7 +184,7 @@ void DrawView::mouseDoubleClickEvent(QMouseEvent* event) {
 
 MultiDrawView::MultiDrawView(CMultiDrawWnd& window) : window_(window), loop_(window.Loop()), id_(window.Id()) {
   setWindowTitle(QString::fromUtf8(draw::kMultiDrawTitle));
-  setAttribute(Qt::WA_AcceptTouchEvents);
+  setAttribute(Qt::WA_AcceptTouchEvents, window_.Placement().systemTouch);
   window_.onDrawn = [this](const Rect& area) { AreaDrawn(area); };
 }
 

@@ -7,6 +7,7 @@
 #include "controller/controller_families.h"
 #include "controller/controller_types.h"
 #include "draw/draw_constants.h"
+#include "draw/draw_geometry.h"
 #include "frame/command_ids.h"
 #include "frame/frame_constants.h"
 #include "frame/messages.h"
@@ -17,24 +18,10 @@ namespace {
 
 using namespace draw;
 
-// value * size / full in 64 bits, so that no client size or controller value overflows.
-int Scale(long long value, long long size, long long full) { return static_cast<int>(value * size / full); }
-
 // Only upper-case hexadecimal digits count in the ASCII reports.
 bool IsDigit(std::uint8_t c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
 
 int HexValue(std::uint8_t c) { return c <= '9' ? c - '0' : c - 'A' + 10; }
-
-Rect Around(Point p, int rx, int ry) { return Rect{p.x - rx, p.y - ry, p.x + rx, p.y + ry}; }
-
-Rect Union(const Rect& a, const Rect& b) {
-  return Rect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-              std::max(a.bottom, b.bottom)};
-}
-
-unsigned Word(const std::uint8_t* bytes, std::size_t offset) {
-  return static_cast<unsigned>(bytes[offset]) | static_cast<unsigned>(bytes[offset + 1]) << 8;
-}
 
 // Half away from zero.
 int Round(double value) { return static_cast<int>(value < 0 ? std::ceil(value - 0.5) : std::floor(value + 0.5)); }

@@ -6,6 +6,7 @@
 
 #include "controller/controller_types.h"
 #include "draw/draw_constants.h"
+#include "draw/draw_geometry.h"
 #include "frame/command_ids.h"
 #include "frame/messages.h"
 #include "link/hid/hid_constants.h"
@@ -16,18 +17,7 @@ namespace {
 
 using namespace draw;
 
-int Scale(long long value, long long size, long long full) { return static_cast<int>(value * size / full); }
-
 bool Inside(const Rect& r, Point p) { return p.x >= r.left && p.x <= r.right && p.y >= r.top && p.y <= r.bottom; }
-
-Rect Around(Point p, int rx, int ry) { return Rect{p.x - rx, p.y - ry, p.x + rx, p.y + ry}; }
-
-Rect Union(const Rect& a, const Rect& b) {
-  return Rect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-              std::max(a.bottom, b.bottom)};
-}
-
-int Word(const std::uint8_t* bytes, std::size_t offset) { return bytes[offset] | bytes[offset + 1] << 8; }
 
 // The layout codes the window keeps for the controller's report layouts and the system's touches.
 int LayoutCodeOf(std::uint32_t layoutFeature) {
@@ -81,8 +71,11 @@ CMultiDrawWnd::Variant CMultiDrawWnd::VariantOf(std::uint32_t command) {
       v.live = v.halfHeight = true;
       break;
     case cmd::kFullScreenMultiDraw:
+      v.fullScreen = true;
+      break;
     case cmd::kFullScreenMultiDrawNoTouch:
       v.fullScreen = true;
+      v.systemTouch = false;
       break;
     case cmd::kFullScreenMultiDrawUpperHalf:
       v.fullScreen = v.halfHeight = true;

@@ -28,6 +28,7 @@ class CMultiDrawWnd : public Window {
     bool halfHeight = false;
     bool quarterHeight = false;
     bool quarterScaleY = false;
+    bool systemTouch = true;  // takes the system's touch input (33042 does not)
   };
   // The variant a launcher command (33022 to 33042) opens; the plain MDI trace window otherwise.
   static Variant VariantOf(std::uint32_t command);

@@ -223,6 +223,7 @@ TEST_F(MultiDrawWndTest, VariantsPickPlacementStyleAndArea) {
     EXPECT_EQ(window->Placement().fullScreen, c.fullScreen) << c.command;
     EXPECT_EQ(window->Placement().live, c.live) << c.command;
     EXPECT_EQ(window->DrawingArea().bottom, c.bottom) << c.command;
+    EXPECT_EQ(window->Placement().systemTouch, c.command != 33042) << c.command;
   }
 }
 
