@@ -32,7 +32,7 @@ OptionsDialog::OptionsDialog(COptionsSheet& sheet, QWidget* parent) : QDialog(pa
     const OptionsPage& options = sheet_.Page(page);
     auto* tab = new QWidget(tabs_);
     auto* layout = new QVBoxLayout(tab);
-    QGroupBox* prove = nullptr;
+    QGroupBox* prove = nullptr;  // the group the next controls go into
     widgets_[page].assign(options.controls.size(), nullptr);
     for (std::size_t i = 0; i < options.controls.size(); ++i) {
       const OptionControl& control = options.controls[i];
@@ -64,7 +64,18 @@ OptionsDialog::OptionsDialog(COptionsSheet& sheet, QWidget* parent) : QDialog(pa
         widget = edit;
       }
       widgets_[page][i] = widget;
-      if (options.title == std::string("Draw") && control.field == &OptionsBlock::Show16ptTargets) {
+      // Two groups: "Data Display" on the Terminal page, "16pt Prove Targets" on the Draw page.
+      if (control.field == &OptionsBlock::WrapOnCR) {
+        prove = new QGroupBox(QStringLiteral("Data Display"), tab);
+        auto* group = new QVBoxLayout(prove);
+        widget->setParent(prove);
+        group->addWidget(widget);
+        layout->addWidget(prove);
+      } else if (prove != nullptr && (control.field == &OptionsBlock::WrapOnBit7 ||
+                                      control.field == &OptionsBlock::FullBirch2Resolution)) {
+        widget->setParent(prove);
+        prove->layout()->addWidget(widget);
+      } else if (options.title == std::string("Draw") && control.field == &OptionsBlock::Show16ptTargets) {
         prove = new QGroupBox(QStringLiteral("16pt Prove Targets"), tab);
         auto* group = new QVBoxLayout(prove);
         widget->setParent(prove);

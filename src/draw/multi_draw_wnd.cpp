@@ -396,19 +396,7 @@ void CMultiDrawWnd::Trace(int slot) {
       return;  // the table was cleared with it
     }
     if (inClear && clearLatched_) drawn = false;
-    if (touchDown && Inside(ExitBox(), c.at)) {
-      if (exitArmed_) {
-        Event("close");
-        Close();
-        return;
-      }
-      exitArmed_ = true;
-      Event("exit-armed");
-      if (live_) {
-        DrawBox(*live_, ExitBox(), kExitLabel);
-        if (onDrawn) onDrawn(ExitBox());
-      }
-    }
+    if (touchDown && Inside(ExitBox(), c.at) && ExitTouched()) return;
   }
   if (drawn && live_ && width_ > 0 && height_ > 0) DrawContactMarks(*live_, c, ColourOf(slot));
   c.wasTouching = c.touching;
@@ -507,18 +495,26 @@ void CMultiDrawWnd::Mouse(MouseAction action, int x, int y, std::uint32_t extraI
   if (action != MouseAction::kDown || !BoxesShown()) return;
   const Point at{x, y};
   if (Inside(ExitBox(), at)) {
-    if (exitArmed_) {
-      Event("close");
-      Close();
-      return;
-    }
-    exitArmed_ = true;
-    Event("exit-armed");
-    Repaint();
+    ExitTouched();
   } else if (Inside(ClearBox(), at)) {
     Event("clear");
     Erase();
   }
+}
+
+bool CMultiDrawWnd::ExitTouched() {
+  if (exitArmed_) {
+    Event("close");
+    Close();
+    return true;
+  }
+  exitArmed_ = true;
+  Event("exit-armed");
+  if (live_) {
+    DrawBox(*live_, ExitBox(), kExitLabel);
+    if (onDrawn) onDrawn(ExitBox());
+  }
+  return false;
 }
 
 void CMultiDrawWnd::OnChar(std::uint16_t key) {

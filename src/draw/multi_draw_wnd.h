@@ -119,6 +119,9 @@ class CMultiDrawWnd : public Window {
   // Stores the record in the contact table and draws it; -1 when it was dropped.
   int Take(const Record& record, Lookup lookup);
   void Trace(int slot);
+  // A touch-down or a press in the Exit box: the first arms it, the second closes the window
+  // (true).
+  bool ExitTouched();
   void DrawContactMarks(Canvas& canvas, const Contact& contact, Color colour);
   void DrawGridAndBoxes(Canvas& canvas) const;
   void DrawBox(Canvas& canvas, const Rect& box, const char* label) const;
