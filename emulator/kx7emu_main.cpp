@@ -13,13 +13,14 @@
 #include "emulation_session.h"
 #include "line_settings.h"
 #include "pty_server.h"
+#include "touch_feed.h"
 
 namespace {
 
 constexpr const char* kDefaultFamily = "cedar-gen4";
 
 constexpr const char* kUsage =
-    "usage: kx7emu [--family FAMILY] [--settings SETTINGS] [--no-touch]\n"
+    "usage: kx7emu [--family FAMILY] [--settings SETTINGS] [--no-touch] [--touch-feed PATH]\n"
     "       kx7emu --list\n"
     "       kx7emu --help\n"
     "\n"
@@ -36,6 +37,10 @@ constexpr const char* kUsage =
     "  --no-touch           no touches of the controller's own; without it a hand strokes the\n"
     "                       screen now and then, starting 3 s after the host last sent anything\n"
     "                       (so touches do not cut into a search or a command)\n"
+    "  --touch-feed PATH    the touches come from PATH, a file (followed as it grows) or a FIFO, a\n"
+    "                       line each: \"down A B\", \"move A B\", \"up\", or for one contact of many\n"
+    "                       \"down ID A B\", \"move ID A B\", \"up ID\" (A, B 0 to 2047 from the top\n"
+    "                       left); the controller reports them in the format it is in\n"
     "  --list               the family names, one a line: the serial families, then the USB ones\n"
     "  --help               this text\n"
     "\n"
@@ -67,6 +72,7 @@ int main(int argc, char** argv) {
   std::string family = kDefaultFamily;
   std::string settings;
   bool noTouch = false;
+  std::string touchFeed;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
     const auto value = [&](const char* name, std::string& out) {
@@ -95,6 +101,8 @@ int main(int argc, char** argv) {
       noTouch = true;
     } else if (argument == "--family" || argument.rfind("--family=", 0) == 0) {
       if (!value("--family", family)) return Usage("--family needs a name");
+    } else if (argument == "--touch-feed" || argument.rfind("--touch-feed=", 0) == 0) {
+      if (!value("--touch-feed", touchFeed) || touchFeed.empty()) return Usage("--touch-feed needs a path");
     } else if (argument == "--settings" || argument.rfind("--settings=", 0) == 0) {
       if (!value("--settings", settings)) return Usage("--settings needs a value");
     } else {
@@ -108,7 +116,14 @@ int main(int argc, char** argv) {
   if (!settings.empty() && !kx7::emu::ParseLineSettings(settings)) {
     return Usage(("\"" + settings + "\" is not BAUD,PARITY,DATABITS,STOPBITS").c_str());
   }
-  std::unique_ptr<kx7::emu::EmulatedDevice> device = kx7::emu::CreateDevice(family, settings, !noTouch);
+  std::shared_ptr<kx7::emu::TouchFeed> feed;
+  if (!touchFeed.empty()) {
+    feed = std::make_shared<kx7::emu::TouchFeed>(touchFeed);
+    feed->onProblem = [](const std::string& problem) {
+      std::fprintf(stderr, "kx7emu: --touch-feed: %s\n", problem.c_str());
+    };
+  }
+  std::unique_ptr<kx7::emu::EmulatedDevice> device = kx7::emu::CreateDevice(family, settings, !noTouch, feed);
   if (!device) return Usage(("this build cannot make a \"" + family + "\" device").c_str());
   const std::string line = device->Line().ToString();
 
@@ -122,8 +137,12 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
-  kx7::emu::PtyServer server(std::move(device));
   std::string error;
+  if (feed && !feed->Start(&error)) {
+    std::fprintf(stderr, "kx7emu: %s\n", error.c_str());
+    return 1;
+  }
+  kx7::emu::PtyServer server(std::move(device));
   if (!server.Start(&error)) {
     std::fprintf(stderr, "kx7emu: %s\n", error.c_str());
     return 1;

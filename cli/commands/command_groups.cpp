@@ -9,6 +9,7 @@ void AddCommandGroups(CliApp& cli) {
   AddDecodeCommand(cli);
   AddTerminalCommand(cli);
   AddParamsCommands(cli);
+  AddDrawCommands(cli);
 }
 
 }  // namespace kx7::cli

@@ -23,6 +23,9 @@ void AddTerminalCommand(CliApp& cli);
 // params show|save|restore, block7.
 void AddParamsCommands(CliApp& cli);
 
+// draw, mdraw, options.
+void AddDrawCommands(CliApp& cli);
+
 // Every group, in the order the help lists them.
 void AddCommandGroups(CliApp& cli);
 
