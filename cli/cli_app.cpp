@@ -153,6 +153,10 @@ void CliApp::AddGlobalOptions() {
           kEmulateHelp)
       ->type_name("FAMILY[,SETTINGS]");
   root.add_option_function<std::string>(
+          "--touch-feed", [this](const std::string& value) { globals_.frontEnd.touchFeed = value; },
+          kTouchFeedHelp)
+      ->type_name("PATH");
+  root.add_option_function<std::string>(
           "--emulate-port",
           [this](const std::string& value) {
             std::string error;
@@ -257,11 +261,17 @@ int CliApp::PreparePorts(PortDirectory& ports) {
   }
   if (globals_.frontEnd.emulateStateFile && !globals_.frontEnd.emulateFamily)
     return UsageError("--emulate-state keeps the state of the controller --emulate serves; there is none");
+  if (!globals_.frontEnd.touchFeed.empty() && !globals_.frontEnd.emulateFamily)
+    return UsageError("--touch-feed is for the controller of --emulate");
   if (globals_.frontEnd.emulateFamily) {
     bool badUsage = false;
     bool stateRejected = false;
+    emu::EmulationExtras extras;
+    extras.stateFile = globals_.frontEnd.emulateStateFile;
+    extras.touchFeed = globals_.frontEnd.touchFeed;
+    extras.feedProblems = [this](const std::string& line) { err_ << kProgram << ": --touch-feed: " << line << "\n"; };
     emulator_ = emu::EmulationSession::Start(*globals_.frontEnd.emulateFamily, globals_.frontEnd.emulateSettings,
-                                             problem, badUsage, globals_.frontEnd.emulateStateFile, &stateRejected);
+                                             problem, badUsage, extras, &stateRejected);
     if (!emulator_) {
       if (badUsage) return UsageError("--emulate: " + problem);
       if (stateRejected) {

@@ -23,7 +23,9 @@ const std::vector<std::string>& FamilyNames() {
 }
 
 std::unique_ptr<EmulatedDevice> CreateDevice(const std::string& family, const std::string& settings,
-                                             bool ownTouches, const LoaderSwitches& switches) {
+                                             bool ownTouches, std::shared_ptr<TouchFeed> feed,
+                                             const LoaderSwitches& switches) {
+  if (feed) ownTouches = false;
   std::optional<LineSettings> line;
   if (!settings.empty()) {
     line = ParseLineSettings(settings);
@@ -38,8 +40,12 @@ std::unique_ptr<EmulatedDevice> CreateDevice(const std::string& family, const st
   if (ownTouches) options.handsOffMs = kHandsOffMs;
   std::unique_ptr<EmulatedController> controller = EmulatedController::ForFamily(family, options);
   if (controller) {
-    controller->SetReportGenerator(
-        std::make_unique<TouchReportGenerator>(TouchConfigFor(controller->Profile(), ownTouches)));
+    auto generator = std::make_unique<TouchReportGenerator>(TouchConfigFor(controller->Profile(), ownTouches));
+    if (feed) {
+      generator->Touches().SetNone();
+      generator->SetFeed(std::move(feed));
+    }
+    controller->SetReportGenerator(std::move(generator));
   }
   return controller;
 }

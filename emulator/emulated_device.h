@@ -61,8 +61,11 @@ struct LoaderSwitches {
 // (empty: the family's default). Nothing when the name or the settings are unknown.
 // A controller comes with its touch side; with `ownTouches` a person's hand strokes the screen
 // now and then once the host has fallen silent (see ControllerOptions::handsOffMs).
+// With `feed`, the controller's touches come from it (and not from its own hand).
+class TouchFeed;
 std::unique_ptr<EmulatedDevice> CreateDevice(const std::string& family, const std::string& settings = "",
-                                             bool ownTouches = true, const LoaderSwitches& switches = {});
+                                             bool ownTouches = true, std::shared_ptr<TouchFeed> feed = nullptr,
+                                             const LoaderSwitches& switches = {});
 
 // How long the hand of an emulated controller keeps off the screen after the host last sent.
 inline constexpr std::uint64_t kHandsOffMs = 3000;

@@ -4,10 +4,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cmath>
 
+#include "birch_usb_controller.h"
 #include "emulated_device.h"
 #include "hid_backend.h"
 #include "hid_family.h"
+#include "report_encoder.h"
 #include "platform/usb_hardware_ids.h"
 
 namespace kx7::emu {
@@ -35,11 +38,21 @@ bool IsInProcessFamily(const std::string& family) {
 
 std::unique_ptr<EmulationSession> EmulationSession::Start(const std::string& family, const std::string& settings,
                                                           std::string& error, bool& badUsage,
-                                                          const std::optional<std::string>& stateFile,
-                                                          bool* stateRejected) {
+                                                          const EmulationExtras& extras, bool* stateRejected) {
+  const std::optional<std::string>& stateFile = extras.stateFile;
   std::unique_ptr<EmulationSession> session(new EmulationSession);
   session->family_ = family;
   session->stateFile_ = stateFile;
+  if (!extras.touchFeed.empty()) {
+    session->feed_ = std::make_shared<TouchFeed>(extras.touchFeed);
+    session->feed_->onProblem = extras.feedProblems;
+  }
+  // The reader starts once whoever takes the touches is in place.
+  const auto startFeed = [&] {
+    if (!session->feed_ || session->feed_->Start(&error)) return true;
+    badUsage = false;
+    return false;
+  };
   const std::vector<std::string>& serialFamilies = FamilyNames();
   if (!IsInProcessFamily(family) &&
       std::find(serialFamilies.begin(), serialFamilies.end(), family) == serialFamilies.end()) {
@@ -62,12 +75,14 @@ std::unique_ptr<EmulationSession> EmulationSession::Start(const std::string& fam
     }
   }
   if (!IsInProcessFamily(family)) {
+    if (!startFeed()) return nullptr;
     PersistentController* persistent = nullptr;
-    session->pty_ = StartEmulator(family, settings, error, badUsage, [&](EmulatedDevice& device, std::string&) {
-      persistent = dynamic_cast<PersistentController*>(&device);
-      if (persistent != nullptr && kept) persistent->LoadState(*kept);
-      return true;
-    });
+    session->pty_ = StartEmulator(family, settings, error, badUsage, session->feed_,
+                                  [&](EmulatedDevice& device, std::string&) {
+                                    persistent = dynamic_cast<PersistentController*>(&device);
+                                    if (persistent != nullptr && kept) persistent->LoadState(*kept);
+                                    return true;
+                                  });
     if (!session->pty_) return nullptr;
     session->persistent_ = persistent;
     return session;
@@ -95,6 +110,16 @@ std::unique_ptr<EmulationSession> EmulationSession::Start(const std::string& fam
     if (kept) session->controller_->LoadState(*kept);
     session->persistent_ = session->controller_.get();
     hardwareId = session->controller_->HardwareId();
+    if (session->feed_) {
+      // The HID controller takes its touches under its own lock, as they come.
+      EmulatedHidController* controller = session->controller_.get();
+      controller->WithTouches([](TouchSource& touches) { touches.SetNone(); });
+      session->feed_->onEvents = [controller, feed = session->feed_.get()] {
+        for (const FeedEvent& event : feed->Take())
+          controller->WithTouches([&](TouchSource& touches) { ApplyFeedEvent(touches, event, 0); });
+      };
+    }
+    if (!startFeed()) return nullptr;
     session->replugger_ = std::make_unique<UsbReplugger>();
     session->replugger_->WatchHid(*session->hidBus_, session->controller_, path, {});
     kx7::SetHidBackend(session->hidBus_.get());
@@ -110,6 +135,21 @@ std::unique_ptr<EmulationSession> EmulationSession::Start(const std::string& fam
       session->persistent_ = session->installed_->birchUsb.get();
     }
     hardwareId = kBirchUsbHardwareId;
+    if (session->feed_ && session->installed_->birchUsb) {
+      // Behind the drivers the touches go into the controller's stream as tablet reports.
+      BirchUsbController* controller = session->installed_->birchUsb.get();
+      session->feed_->onEvents = [controller, feed = session->feed_.get(), last = ScreenPoint{}]() mutable {
+        for (const FeedEvent& event : feed->Take()) {
+          const bool touching = event.kind != FeedEvent::Kind::kUp;
+          if (touching) last = ScreenPoint{event.a, event.b};
+          Bytes report;
+          AppendTablet(report, TabletStatus{touching, false, false}, static_cast<int>(std::lround(last.x * 16383 / 2047)),
+                       static_cast<int>(std::lround((2047 - last.y) * 16383 / 2047)));
+          controller->QueueStreamBytes(report);
+        }
+      };
+    }
+    if (!startFeed()) return nullptr;
     session->replugger_ = std::make_unique<UsbReplugger>();
     session->replugger_->WatchBirchUsb(*session->drivers_, *session->installed_, {});
     kx7::SetDriverBackend(session->drivers_.get());

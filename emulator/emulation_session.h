@@ -8,6 +8,7 @@
 // again.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,8 +18,9 @@
 #include "hid_controller.h"
 #include "platform/driver_device.h"
 #include "platform/hid_device.h"
-#include "pty_server.h"
 #include "controller_state.h"
+#include "pty_server.h"
+#include "touch_feed.h"
 #include "usb_replugger.h"
 
 namespace kx7::emu {
@@ -27,17 +29,25 @@ namespace kx7::emu {
 const std::vector<std::string>& InProcessFamilyNames();
 bool IsInProcessFamily(const std::string& family);
 
+// What a session may take besides the family and its settings.
+struct EmulationExtras {
+  std::optional<std::string> stateFile;  // --emulate-state FILE
+  std::string touchFeed;                 // --touch-feed PATH
+  std::function<void(const std::string&)> feedProblems;
+};
+
 class EmulationSession {
  public:
   // Nothing when the family or its settings are unknown (`badUsage` true) or the emulation could
   // not start; `error` then says why in a line to print. USB families take no settings.
-  // With `stateFile`, the controller's kept state is loaded from it (when it exists; one that
-  // cannot be read, is not a state file or holds another family stops the start, so that it is
-  // never overwritten) and saved to it when the session ends.
+  // With `extras.stateFile`, the controller's kept state is loaded from it (when it exists; one
+  // that cannot be read, is not a state file or holds another family stops the start, so that it
+  // is never overwritten, and sets `stateRejected`) and saved to it when the session ends. With
+  // `extras.touchFeed` (a file or FIFO of "down A B" lines) the controller's touches come from it;
+  // lines that are no feed lines are told to `extras.feedProblems`.
   static std::unique_ptr<EmulationSession> Start(const std::string& family, const std::string& settings,
                                                  std::string& error, bool& badUsage,
-                                                 const std::optional<std::string>& stateFile = std::nullopt,
-                                                 bool* stateRejected = nullptr);
+                                                 const EmulationExtras& extras = {}, bool* stateRejected = nullptr);
   ~EmulationSession();
   EmulationSession(const EmulationSession&) = delete;
   EmulationSession& operator=(const EmulationSession&) = delete;
@@ -64,6 +74,8 @@ class EmulationSession {
   bool saved_ = false;
   // Last, so that it stops before the buses it changes go.
   std::unique_ptr<UsbReplugger> replugger_;
+  // Its reader stops first of all.
+  std::shared_ptr<TouchFeed> feed_;
 };
 
 }  // namespace kx7::emu

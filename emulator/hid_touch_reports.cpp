@@ -67,7 +67,8 @@ std::uint32_t TouchCoordinateMax(HidTouchLayout layout, std::uint8_t reportId) {
     case HidTouchLayout::kCoordsRecord:
       return 0xFFFF;
     default:
-      return 0x0FFF;
+      // The 64-byte multi-contact reports span 0 to 32767 on each axis.
+      return 0x7FFF;
   }
 }
 

@@ -14,14 +14,15 @@
 #include "emulation_session.h"
 #include "line_settings.h"
 #include "pty_server.h"
+#include "touch_feed.h"
 
 namespace {
 
 constexpr const char* kDefaultFamily = "cedar-gen4";
 
 constexpr const char* kUsage =
-    "usage: kx7emu [--family FAMILY] [--settings SETTINGS] [--no-touch] [--fault STEP[:N]:KIND]...\n"
-    "              [--loader-protocol header|standard|ram-utility]\n"
+    "usage: kx7emu [--family FAMILY] [--settings SETTINGS] [--no-touch] [--touch-feed PATH]\n"
+    "              [--fault STEP[:N]:KIND]... [--loader-protocol header|standard|ram-utility]\n"
     "       kx7emu --list\n"
     "       kx7emu --help\n"
     "\n"
@@ -45,6 +46,10 @@ constexpr const char* kUsage =
     "                       \"--fault help\" lists the steps\n"
     "  --loader-protocol P  what the GEN3/GEN4 code loader takes: header (default, the 8-byte\n"
     "                       header form), standard (the bytes alone) or ram-utility\n"
+    "  --touch-feed PATH    the touches come from PATH, a file (followed as it grows) or a FIFO, a\n"
+    "                       line each: \"down A B\", \"move A B\", \"up\", or for one contact of many\n"
+    "                       \"down ID A B\", \"move ID A B\", \"up ID\" (A, B 0 to 2047 from the top\n"
+    "                       left); the controller reports them in the format it is in\n"
     "  --list               the family names, one a line: the serial families, then the USB ones\n"
     "  --help               this text\n"
     "\n"
@@ -77,6 +82,7 @@ int main(int argc, char** argv) {
   std::string settings;
   bool noTouch = false;
   kx7::emu::LoaderSwitches switches;
+  std::string touchFeed;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
     const auto value = [&](const char* name, std::string& out) {
@@ -125,6 +131,8 @@ int main(int argc, char** argv) {
         return Usage(("--loader-protocol " + text + ": not header, standard or ram-utility").c_str());
     } else if (argument == "--family" || argument.rfind("--family=", 0) == 0) {
       if (!value("--family", family)) return Usage("--family needs a name");
+    } else if (argument == "--touch-feed" || argument.rfind("--touch-feed=", 0) == 0) {
+      if (!value("--touch-feed", touchFeed) || touchFeed.empty()) return Usage("--touch-feed needs a path");
     } else if (argument == "--settings" || argument.rfind("--settings=", 0) == 0) {
       if (!value("--settings", settings)) return Usage("--settings needs a value");
     } else {
@@ -138,7 +146,14 @@ int main(int argc, char** argv) {
   if (!settings.empty() && !kx7::emu::ParseLineSettings(settings)) {
     return Usage(("\"" + settings + "\" is not BAUD,PARITY,DATABITS,STOPBITS").c_str());
   }
-  std::unique_ptr<kx7::emu::EmulatedDevice> device = kx7::emu::CreateDevice(family, settings, !noTouch, switches);
+  std::shared_ptr<kx7::emu::TouchFeed> feed;
+  if (!touchFeed.empty()) {
+    feed = std::make_shared<kx7::emu::TouchFeed>(touchFeed);
+    feed->onProblem = [](const std::string& problem) {
+      std::fprintf(stderr, "kx7emu: --touch-feed: %s\n", problem.c_str());
+    };
+  }
+  std::unique_ptr<kx7::emu::EmulatedDevice> device = kx7::emu::CreateDevice(family, settings, !noTouch, feed, switches);
   if (!device) return Usage(("this build cannot make a \"" + family + "\" device").c_str());
   const std::string line = device->Line().ToString();
 
@@ -152,8 +167,12 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
-  kx7::emu::PtyServer server(std::move(device));
   std::string error;
+  if (feed && !feed->Start(&error)) {
+    std::fprintf(stderr, "kx7emu: %s\n", error.c_str());
+    return 1;
+  }
+  kx7::emu::PtyServer server(std::move(device));
   if (!server.Start(&error)) {
     std::fprintf(stderr, "kx7emu: %s\n", error.c_str());
     return 1;

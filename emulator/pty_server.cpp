@@ -218,7 +218,7 @@ void PtyServer::Serve() {
 }
 
 std::unique_ptr<PtyServer> StartEmulator(const std::string& family, const std::string& settings, std::string& error,
-                                         bool& badUsage,
+                                         bool& badUsage, std::shared_ptr<TouchFeed> feed,
                                          const std::function<bool(EmulatedDevice&, std::string&)>& prepare) {
   badUsage = true;
   const std::vector<std::string>& families = FamilyNames();
@@ -232,7 +232,7 @@ std::unique_ptr<PtyServer> StartEmulator(const std::string& family, const std::s
     error = "\"" + settings + "\" is not BAUD,PARITY,DATABITS,STOPBITS";
     return nullptr;
   }
-  std::unique_ptr<EmulatedDevice> device = CreateDevice(family, settings);
+  std::unique_ptr<EmulatedDevice> device = CreateDevice(family, settings, true, std::move(feed));
   if (!device) {
     error = "this build cannot make a \"" + family + "\" device";
     return nullptr;

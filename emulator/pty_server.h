@@ -70,9 +70,10 @@ class PtyServer {
 // What `--emulate FAMILY[,SETTINGS]` starts: a running server for a device of `family` with its
 // own `settings` (empty: the family's). Nothing when the family or the settings are unknown
 // (`badUsage` true) or there is no pseudo-terminal; `error` then says why in a line to print.
-// `prepare` may change the device before it is served (a kept state loaded into it).
+// With `feed` the controller's touches come from it; `prepare` may change the device before it is
+// served (a kept state loaded into it).
 std::unique_ptr<PtyServer> StartEmulator(const std::string& family, const std::string& settings, std::string& error,
-                                         bool& badUsage,
+                                         bool& badUsage, std::shared_ptr<TouchFeed> feed = nullptr,
                                          const std::function<bool(EmulatedDevice&, std::string&)>& prepare = {});
 
 }  // namespace kx7::emu

@@ -37,6 +37,7 @@ void AppendRawSigned(Bytes& out, bool touching, int x14, int y14);
 inline constexpr std::uint8_t kAsciiTouchDown = 0x19;
 inline constexpr std::uint8_t kAsciiTouching = 0x1C;
 inline constexpr std::uint8_t kAsciiLiftOff = 0x18;
+inline constexpr std::uint8_t kAsciiModeRequest = 0x01;  // not touching: "send MT"
 void AppendAscii(Bytes& out, std::uint8_t status, int x, int y, bool hexadecimal);
 
 // Compact point: a status byte and four bytes of five bits, X = c1 * 32 + c2, Y = c3 * 32 + c4

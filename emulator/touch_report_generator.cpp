@@ -82,6 +82,7 @@ CommandResult TouchReportGenerator::OnCommand(const std::string& command) {
   if (command == "FRD") return format(ReportFormat::kSignalsCompensated);
   // "MT" is what the host sends when it sees a report it takes for a controller that is not
   // streaming; streaming is the answer to that.
+  if (command == "MT") multiTouchMode_ = true;
   if (command == "MS" || command == "MT") return mode(ReportMode::kStream);
   if (command == "MZ") return mode(ReportMode::kZ);
   if (command == "PO") return kinds(TouchKinds::kPenOnly, true);
@@ -112,6 +113,7 @@ void TouchReportGenerator::Reset(std::uint64_t nowMs) {
   mode_ = ReportMode::kStream;
   kinds_ = TouchKinds::kPenAndFinger;
   pollMode_ = pollExplicit_ = false;
+  multiTouchMode_ = false;
   pendingPolls_ = 0;
   hostTouching_.clear();
   replies_.clear();
@@ -165,7 +167,9 @@ void TouchReportGenerator::AppendReport(std::vector<std::uint8_t>& out, int id, 
     case ReportFormat::kAsciiDecimal:
     case ReportFormat::kAsciiHex: {
       const bool hex = format_ == ReportFormat::kAsciiHex;
-      const std::uint8_t status = !touching ? kAsciiLiftOff : first ? kAsciiTouchDown : kAsciiTouching;
+      std::uint8_t status = !touching ? kAsciiLiftOff : first ? kAsciiTouchDown : kAsciiTouching;
+      // A multi-contact controller that is not in multi-touch mode asks for it this way.
+      if (config_.contacts > 1 && !multiTouchMode_) status = kAsciiModeRequest;
       auto scale = [&](int v) { return hex ? v >> 4 : static_cast<int>(std::lround(v * 999.0 / 16383)); };
       AppendAscii(out, status, scale(x), scale(y), hex);
       break;
@@ -458,6 +462,8 @@ void TouchReportGenerator::FinishCalibration() {
 
 void TouchReportGenerator::Advance(std::uint64_t nowMs, std::vector<std::uint8_t>& out) {
   lastTimeMs_ = std::max(lastTimeMs_, nowMs);
+  if (feed_)
+    for (const FeedEvent& event : feed_->Take()) ApplyFeedEvent(touches_, event, nowMs);
   if (quiet_) return;
   if (restart_) {
     restart_ = false;
@@ -491,6 +497,11 @@ void TouchReportGenerator::Advance(std::uint64_t nowMs, std::vector<std::uint8_t
 }
 
 std::uint64_t TouchReportGenerator::NextEventMs() const {
+  const std::uint64_t next = NextReportMs();
+  return feed_ ? std::min(next, lastTimeMs_ + kFeedPollMs) : next;
+}
+
+std::uint64_t TouchReportGenerator::NextReportMs() const {
   if (quiet_) return kNever;
   if (restart_ || resumed_ || !replies_.empty()) return lastTimeMs_;
   if (calibration_) {

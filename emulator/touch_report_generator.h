@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "report_encoder.h"
 #include "report_generator.h"
 #include "sensor_model.h"
+#include "touch_feed.h"
 #include "touch_source.h"
 
 namespace kx7::emu {
@@ -82,6 +84,12 @@ class TouchReportGenerator : public ReportGenerator {
   bool SetFormat(ReportFormat format);
   bool SetMode(ReportMode mode);
   void SetPollMode(bool on);
+  // Touches from a feed (kx7emu --touch-feed): taken each time the controller runs, which is at
+  // least every kFeedPollMs while a feed is attached.
+  void SetFeed(std::shared_ptr<TouchFeed> feed) { feed_ = std::move(feed); }
+  static constexpr std::uint64_t kFeedPollMs = 5;
+  // A multi-contact controller reports its ASCII points with status 0x01 until the host sends "MT".
+  bool MultiTouchMode() const { return multiTouchMode_; }
 
   static constexpr std::uint64_t kPollHoldMs = 1000;
   static constexpr int kCalibrationSamples = 20;     // a target touch shorter than this is touched again
@@ -108,6 +116,7 @@ class TouchReportGenerator : public ReportGenerator {
   };
 
   bool TouchFormat() const;
+  std::uint64_t NextReportMs() const;
   std::vector<Contact> Filtered(std::uint64_t nowMs) const;
   // Samples the touches at `t` and appends what the format and mode send for them; `force` sends
   // even the unchanged contacts of down/up mode (a poll answer). Returns whether anything was sent.
@@ -148,6 +157,8 @@ class TouchReportGenerator : public ReportGenerator {
   std::uint64_t nextSignalMs_ = 0;
   std::uint8_t signalCounter_ = 0;
 
+  std::shared_ptr<TouchFeed> feed_;
+  bool multiTouchMode_ = false;
   std::optional<CalibrationRun> calibration_;
   std::vector<std::uint8_t> replies_;  // calibration progress replies waiting to go out
 };

@@ -29,8 +29,10 @@
 #include "block_editor_views.h"
 #include "command_line_help_dialog.h"
 #include "controller_info_dialog.h"
+#include "draw_views.h"
 #include "log_views.h"
 #include "main_window.h"
+#include "options_dialog.h"
 #include "port_settings_dialog.h"
 #include "qt_message_loop.h"
 #include "restart_views.h"
@@ -76,8 +78,12 @@ int main(int argc, char** argv) {
   if (app.frontEnd.emulateFamily) {
     std::string problem;
     bool badUsage = false;
+    kx7::emu::EmulationExtras extras;
+    extras.stateFile = app.frontEnd.emulateStateFile;
+    extras.touchFeed = app.frontEnd.touchFeed;
+    extras.feedProblems = [](const std::string& line) { std::fprintf(stderr, "kx7sdu: --touch-feed: %s\n", line.c_str()); };
     emulator = kx7::emu::EmulationSession::Start(*app.frontEnd.emulateFamily, app.frontEnd.emulateSettings, problem,
-                                                 badUsage, app.frontEnd.emulateStateFile);
+                                                 badUsage, extras);
     if (!emulator) {
       std::fprintf(stderr, "kx7sdu: %s%s\n", problem.rfind("--emulate", 0) == 0 ? "" : "--emulate: ", problem.c_str());
       return badUsage ? 2 : 1;
@@ -115,6 +121,8 @@ int main(int argc, char** argv) {
   kx7::RegisterAsciiChartDialog();
   kx7::RegisterBlinkCodesDialog();
   kx7::RegisterParamViews();
+  kx7::RegisterDrawViews();
+  kx7::RegisterOptionsDialog();
 
   kx7::CMainFrame::Environment environment;
   const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry()
@@ -133,6 +141,7 @@ int main(int argc, char** argv) {
   ui.SetWindowOpener(
       [&views](kx7::Window& shown, const kx7::Placement& placement) { return views.Open(shown, placement); });
   ui.SetWindowCloser([&views](kx7::Window& closed) { views.Close(closed); });
+  ui.SetViewFinder([&views](kx7::WindowId id) { return views.ViewOf(id); });
   if (kx7::ToolsLauncher* launcher = kx7::LauncherOf(*frame)) {
     launcher->clientArea = [&window] {
       const QRect area = window.MdiArea()->viewport()->rect();
@@ -199,6 +208,17 @@ int main(int argc, char** argv) {
         std::printf("Saved a picture of the main window: %s\n", QFileInfo(file).absoluteFilePath().toUtf8().constData());
       else
         std::fprintf(stderr, "kx7sdu: could not save %s\n", file.toUtf8().constData());
+      // A full-screen window stands apart from the main window: its picture goes beside it.
+      int fullScreenCount = 0;
+      for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top == &window || !top->isVisible() || !(top->windowFlags() & Qt::FramelessWindowHint)) continue;
+        const QFileInfo info(file);
+        const QString name = info.path() + "/" + info.completeBaseName() + "-full" +
+                             (fullScreenCount++ ? QString::number(fullScreenCount) : QString()) + "." + info.suffix();
+        if (top->grab().save(name, "PNG"))
+          std::printf("Saved a picture of the full-screen window: %s\n",
+                      QFileInfo(name).absoluteFilePath().toUtf8().constData());
+      }
       std::printf("Status bar: %s\n", window.StatusBarText().toUtf8().constData());
       // What the terminal shows, when one is open: its last lines.
       if (const kx7::CTerminalWnd* terminal = frame->terminal) {

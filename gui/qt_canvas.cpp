@@ -61,7 +61,10 @@ QFont QtCanvas::ToQFont(const Font& font) {
     result.setStyleHint(QFont::TypeWriter);
   }
   result.setFixedPitch(wantsFixed);
-  result.setPointSize(font.pointSize > 0 ? font.pointSize : 10);
+  if (font.pixelHeight > 0)
+    result.setPixelSize(font.pixelHeight);
+  else
+    result.setPointSize(font.pointSize > 0 ? font.pointSize : 10);
   result.setBold(font.bold);
   return result;
 }
@@ -121,6 +124,35 @@ void QtCanvas::Text(Point topLeft, const std::string& text) {
 Point QtCanvas::TextExtent(const std::string& text) const {
   const QFontMetrics metrics(painter_.font(), painter_.device());
   return Point{metrics.horizontalAdvance(Decoded(text)), metrics.height()};
+}
+
+void QtCanvas::Cross(Point centre, int dx, int dy) {
+  painter_.drawLine(QPoint(centre.x - dx, centre.y), QPoint(centre.x + dx, centre.y));
+  painter_.drawLine(QPoint(centre.x, centre.y - dy), QPoint(centre.x, centre.y + dy));
+}
+
+void QtCanvas::Pixel(Point at, Color color) { painter_.fillRect(QRect(at.x, at.y, 1, 1), ToQColor(color)); }
+
+void QtCanvas::RaisedBox(const Rect& rect, Color face, const std::string& label, Color labelColor, const Font& font) {
+  if (rect.Width() <= 0 || rect.Height() <= 0) return;
+  const QRect area(rect.left, rect.top, rect.Width(), rect.Height());
+  painter_.save();
+  painter_.fillRect(area, ToQColor(face));
+  // A raised edge: light top and left, dark bottom and right, two pixels each.
+  const QColor light(255, 255, 255), shade(128, 128, 128), dark(64, 64, 64);
+  painter_.setPen(QPen(light, 1));
+  painter_.drawLine(area.topLeft(), area.topRight());
+  painter_.drawLine(area.topLeft(), area.bottomLeft());
+  painter_.setPen(QPen(dark, 1));
+  painter_.drawLine(area.bottomLeft(), area.bottomRight());
+  painter_.drawLine(area.topRight(), area.bottomRight());
+  painter_.setPen(QPen(shade, 1));
+  painter_.drawLine(area.bottomLeft() + QPoint(1, -1), area.bottomRight() + QPoint(-1, -1));
+  painter_.drawLine(area.topRight() + QPoint(-1, 1), area.bottomRight() + QPoint(-1, -1));
+  painter_.setFont(ToQFont(font));
+  painter_.setPen(ToQColor(labelColor));
+  painter_.drawText(area, Qt::AlignCenter, Decoded(label));
+  painter_.restore();
 }
 
 }  // namespace kx7

@@ -34,6 +34,9 @@ class QtCanvas : public Canvas {
   void Polygon(const std::vector<Point>& points) override;
   void Text(Point topLeft, const std::string& text) override;
   Point TextExtent(const std::string& text) const override;
+  void Cross(Point centre, int dx, int dy) override;
+  void Pixel(Point at, Color color) override;
+  void RaisedBox(const Rect& rect, Color face, const std::string& label, Color labelColor, const Font& font) override;
 
   static QColor ToQColor(Color color) { return QColor(color.red, color.green, color.blue); }
   // "Courier New" and other fixed-pitch requests become a fixed-pitch font that this system has.

@@ -212,6 +212,16 @@ std::string QtUiHost::ClipboardText() const {
   return clipboard ? clipboard->text().toLatin1().toStdString() : std::string();
 }
 
+bool QtUiHost::CopyWindowImage(WindowId window) {
+  UiHost::CopyWindowImage(window);
+  QWidget* view = viewFinder_ ? viewFinder_(window) : nullptr;
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  if (view == nullptr || clipboard == nullptr) return false;
+  clipboard->clear();
+  clipboard->setImage(view->grab().toImage());
+  return true;
+}
+
 void QtUiHost::Invalidate(WindowId window) {
   if (invalidator_) invalidator_(window);
 }

@@ -32,6 +32,8 @@ class QtUiHost : public UiHost {
   void SetWindowOpener(WindowOpener opener) { opener_ = std::move(opener); }
   void SetWindowCloser(WindowCloser closer) { closer_ = std::move(closer); }
   void SetInvalidator(Invalidator invalidator) { invalidator_ = std::move(invalidator); }
+  // The widget that shows a window, for pictures of it.
+  void SetViewFinder(std::function<QWidget*(WindowId)> finder) { viewFinder_ = std::move(finder); }
 
   Answer MessageBox(const std::string& text, const std::string& caption, MessageButtons buttons,
                     MessageIcon icon) override;
@@ -47,12 +49,14 @@ class QtUiHost : public UiHost {
   void Invalidate(WindowId window) override;
   void SetClipboardText(const std::string& text) override;
   std::string ClipboardText() const override;
+  bool CopyWindowImage(WindowId window) override;
 
  private:
   QPointer<QWidget> parent_;
   WindowOpener opener_;
   WindowCloser closer_;
   Invalidator invalidator_;
+  std::function<QWidget*(WindowId)> viewFinder_;
 };
 
 }  // namespace kx7

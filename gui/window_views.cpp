@@ -46,7 +46,15 @@ bool WindowViews::Open(Window& window, const Placement& placement) {
     // Open already: it comes forward where it is.
     if (!title.isEmpty()) open->widget->setWindowTitle(title);
     if (auto* child = qobject_cast<QMdiSubWindow*>(open->frame.data()); child != nullptr && mdiArea_) {
-      child->show();
+      // Split mode moves an open child to its part of the area, restored; Draw maximises it.
+      if (placement.kind == PlacementKind::kMdiChildAt) {
+        child->showNormal();
+        child->setGeometry(ToQRect(placement.rect));
+      } else if (placement.kind == PlacementKind::kMdiChild && placement.maximized) {
+        child->showMaximized();
+      } else {
+        child->show();
+      }
       mdiArea_->setActiveSubWindow(child);
     } else {
       open->frame->show();
@@ -88,7 +96,7 @@ bool WindowViews::Open(Window& window, const Placement& placement) {
       break;
     case PlacementKind::kFullScreen:
       entry.frame = widget;
-      widget->setParent(mainWindow_, Qt::Window | Qt::FramelessWindowHint);
+      widget->setParent(mainWindow_, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
       widget->setGeometry(ToQRect(placement.rect));
       widget->show();
       widget->raise();

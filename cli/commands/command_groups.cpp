@@ -11,6 +11,7 @@ void AddCommandGroups(CliApp& cli) {
   AddParamsCommands(cli);
   AddFirmwareCommands(cli);
   AddDownloadCommand(cli);
+  AddDrawCommands(cli);
 }
 
 }  // namespace kx7::cli

@@ -29,6 +29,9 @@ void AddFirmwareCommands(CliApp& cli);
 // download, and "-download=" / "-dloadall=" without a command.
 void AddDownloadCommand(CliApp& cli);
 
+// draw, mdraw, options.
+void AddDrawCommands(CliApp& cli);
+
 // Every group, in the order the help lists them.
 void AddCommandGroups(CliApp& cli);
 

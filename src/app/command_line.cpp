@@ -115,6 +115,11 @@ FrontEndOptions TakeFrontEndOptions(std::vector<std::string>& arguments) {
     } else if (valueOf("--emulate", value)) {
       std::string error;
       if (!value.empty() && !ApplyEmulateOption(value, options, error)) options.errors.push_back(error);
+    } else if (valueOf("--touch-feed", value)) {
+      if (value.empty())
+        options.errors.push_back("--touch-feed needs a path");
+      else
+        options.touchFeed = value;
     } else if (valueOf("--command", value)) {
       if (value.empty()) continue;
       const std::optional<std::uint32_t> id = ParseCommandId(value);

@@ -47,6 +47,8 @@ struct FrontEndOptions {
   // --emulate-state FILE: the emulated controller's blocks and memories come from FILE at start
   // and go back to it at the end, so what one run writes the next one reads.
   std::optional<std::string> emulateStateFile;
+  // --touch-feed PATH: the emulated controller's touches come from PATH ("down A B" lines).
+  std::string touchFeed;
   // --command ID (repeatable): menu commands run once the main window is up, by number (32961)
   // or by name (kTerminal), in order.
   std::vector<std::uint32_t> commands;

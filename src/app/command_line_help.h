@@ -50,6 +50,9 @@ inline constexpr const char* kEmulatePortHelp = "the COM port the emulated seria
 inline constexpr const char* kEmulateStateHelp =
     "the emulated controller's blocks, parameters and memories are read from FILE\n"
     "at the start (when it exists) and written back to it at the end";
+inline constexpr const char* kTouchFeedHelp =
+    "the emulated controller's touches come from PATH, a file or FIFO of lines \"down A B\", \"move A B\", "
+    "\"up\" (\"down ID A B\" ... for one contact of many; A, B 0 to 2047 from the top left)";
 
 // Where an option's help starts in a usage text.
 inline constexpr std::size_t kUsageHelpColumn = 24;

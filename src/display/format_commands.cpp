@@ -42,6 +42,12 @@ void FormatCommands::SetMode(Mode mode) {
 
 void FormatCommands::OnCommand(std::uint32_t id) {
   if (!Update(id).enabled) return;
+  Run(id);
+  // The draw window decodes in the format now in force; the poll toggle keeps it.
+  if (frame_.formatChanged) frame_.formatChanged(id == cmd::kModePoll ? id : frame_.ReportFormat);
+}
+
+void FormatCommands::Run(std::uint32_t id) {
   const int link = frame_.LinkKind;
   switch (id) {
     case cmd::kFormatKxs:

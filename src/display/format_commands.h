@@ -16,6 +16,7 @@ class FormatCommands {
   FormatCommands(CMainFrame& frame, CommandChannel& channel);
 
   void OnCommand(std::uint32_t id);
+  void Run(std::uint32_t id);
   CommandState Update(std::uint32_t id) const;
 
   // Stores the format in the frame (the terminal and the draw window read it there).

@@ -1,11 +1,14 @@
 #include "frame/main_frame.h"
 
+#include "app/options_sheet.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
 #include "app/app_texts.h"
 #include "app/command_line_help.h"
+#include "app/options_sheet.h"
 #include "controller/controller_families.h"
 #include "controller/controller_type_names.h"
 #include "controller/controller_types.h"
@@ -656,6 +659,21 @@ void CMainFrame::RegisterFrameCommands() {
   RegisterCommands(
       cmd::kAbout, cmd::kAbout,
       [this](std::uint32_t) { ui_.MessageBox(AboutText(), kAboutCaption, MessageButtons::kOk, MessageIcon::kInformation); },
+      always);
+  RegisterCommands(
+      cmd::kOptions, cmd::kOptions,
+      [this](std::uint32_t) {
+        COptionsSheet sheet(settings.Options, ui_, [this](const OptionsBlock& options, bool ok) {
+          settings.Options = options;
+          // Apply repaints the draw window of a single-touch controller; OK rebuilds the
+          // toolbars and repaints whichever draw window is open.
+          const bool drawOpen = listeners.IsActive(slot::kDraw);
+          if (ok && rebuildToolbars) rebuildToolbars();
+          if (drawOpen && (ok || !IsMultiTouchController(ControllerType, ControllerFeatures)))
+            ui_.Invalidate(listeners.Listener(slot::kDraw));
+        });
+        ui_.RunDialog(sheet);
+      },
       always);
   RegisterCommands(
       cmd::kCommandLineHelp, cmd::kCommandLineHelp,

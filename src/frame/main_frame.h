@@ -155,6 +155,8 @@ class CMainFrame : public Window, public SerialPortHost {
   std::function<void()> exitPassThrough;
   std::function<void(std::uint8_t)> sendByte;             // message 0x801B
   std::function<void(bool fullScreen)> openDrawWindow;    // message 0x8009
+  // A Format command was chosen: the report format now in force, or the poll toggle's id.
+  std::function<void(std::uint32_t format)> formatChanged;
   std::function<void()> closeRebootProgress;              // message 0x8014
   // Whether the restart ping of 0x8014 was answered (a time-out also ends it, without a search).
   std::function<bool()> restartAnswered;

@@ -89,9 +89,12 @@ ToolsLauncher::ToolsLauncher(CMainFrame& frame) : Window(frame.Loop()), frame_(f
   frame_.RegisterCommands(
       cmd::kClearAll, cmd::kClearAll,
       [this](std::uint32_t) {
+        if (eraseDrawWindow && eraseDrawWindow()) return;
         if (terminal_) terminal_->ClearAll();
       },
-      [this](std::uint32_t) { return CommandState{terminal_ != nullptr, false}; });
+      [this](std::uint32_t) {
+        return CommandState{terminal_ != nullptr || (drawWindowOpen && drawWindowOpen()), false};
+      });
 }
 
 ToolsLauncher::~ToolsLauncher() {

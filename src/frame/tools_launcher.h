@@ -63,6 +63,9 @@ class ToolsLauncher : public Window {
   // The draw window's part of split mode: open or move the draw window ("Multitouch Draw" for a
   // multi-touch controller) to `rect` of the client area. Set by the draw subsystem.
   std::function<bool(const Rect& rect, bool multiTouch)> placeDrawWindow;
+  // Clear All for the open draw window: true when that also cleared the terminal.
+  std::function<bool()> eraseDrawWindow;
+  std::function<bool()> drawWindowOpen;
   // The client area of the frame (MDI area), set by the user interface.
   std::function<Rect()> clientArea;
   // The pen-or-finger question of the calibration tools; false: the user cancelled.

@@ -78,6 +78,14 @@ class UiHost {
   // The system clipboard's text (copy from the terminal and the log viewer, paste as keys).
   virtual void SetClipboardText(const std::string& text) { clipboard_ = text; }
   virtual std::string ClipboardText() const { return clipboard_; }
+  // Puts a picture of the window's client area on the clipboard (the clipboard emptied first);
+  // false when the clipboard or the picture could not be had.
+  virtual bool CopyWindowImage(WindowId window) {
+    copiedImageOf = window;
+    return false;
+  }
+  // The window whose picture was last asked for, on hosts without a system clipboard.
+  WindowId copiedImageOf = kNoWindow;
 
  private:
   std::string clipboard_;  // hosts without a system clipboard keep it here

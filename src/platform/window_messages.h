@@ -16,6 +16,7 @@ inline constexpr WindowId kNoWindow = 0;
 
 namespace wm {
 inline constexpr MessageId kClose = 0x0010;
+inline constexpr MessageId kChar = 0x0102;     // wParam: a typed character
 inline constexpr MessageId kCommand = 0x0111;  // wParam: command id
 inline constexpr MessageId kTimer = 0x0113;    // wParam: timer id
 inline constexpr MessageId kDeviceChange = 0x0219;

@@ -957,4 +957,125 @@ TEST_F(Kx7cliController, DefaultParamsGoInWithTheSp2ExchangeAndWarningsNeedForce
   EXPECT_EQ(forced.out, "{\"Kind\":\"dat\",\"Written\":true,\"Verified\":true,\"Message\":\"\"}\n");
 }
 
+// --- draw, mdraw, options -----------------------------------------------------------------------
+
+TEST_F(Kx7cliController, DrawPrintsThePaintOrWhatTheBytesDrewAndSent) {
+  const std::string input = folder_ + "/input.bin";
+  // A touch-down, a move and a lift as binary reports, then a 0x01 report with Mode Poll on.
+  std::ofstream(input, std::ios::binary) << std::string("\xC0\x00\x20\x00\x20\xC0\x00\x30\x00\x30\x80\x00\x30\x00\x30", 15)
+                                         << "\x01" "500,500\r";
+  Result live = Run("draw --size 640x480 --poll --live <'" + input + "'");
+  EXPECT_EQ(live.exitCode, 0) << live.output;
+  EXPECT_EQ(live.out,
+            "cross 160 359 4 4 255,0,0 1\nsend 11\n"
+            "ellipse 240 299 1 1 255,255,0 1 white\nsend 11\n"
+            "ellipse 240 299 2 2 0,255,0 1 white\nsend 11\n"
+            "send 01\nsend 4D\nsend 54\nsend 0D\nsend 11\n");
+  const Result paint = Run("draw --size 640x480 --grid 0 --16pt 0 --25pt 0 --diagonals 1 <'" + input + "'");
+  EXPECT_EQ(paint.exitCode, 0) << paint.output;
+  EXPECT_EQ(paint.out,
+            "fill 0 0 640 480 0,0,0\n"
+            "line 0 0 160 120 0,128,64 1\nline 0 479 160 360 0,128,64 1\n"
+            "line 639 0 480 120 0,128,64 1\nline 639 479 480 360 0,128,64 1\n"
+            "cross 160 359 4 4 255,0,0 1\nline 160 359 240 299 255,255,0 1\nellipse 240 299 2 2 0,255,0 1 white\n");
+  // Empty input: the overlays alone. No settings file either.
+  const Result empty = Run("draw --size 100x100 </dev/null");
+  EXPECT_EQ(empty.exitCode, 0);
+  EXPECT_EQ(Lines(empty.out).size(), 1u + 18u + 16u + 25u);
+  EXPECT_FALSE(std::filesystem::exists(folder_ + "/kx7sdua.ini"));
+}
+
+TEST_F(Kx7cliController, MultiDrawPrintsTheBoxesTheContactsAndWhatTheBoxesDid) {
+  // Three contacts of the 6 x 10 layout in one report, then contact 1 touches down in the Clear
+  // box (upper right: columns 56 to 63, rows 0 to 3 of 64).
+  std::string report(64, '\0');
+  report[0] = 1;
+  for (int i = 0; i < 3; ++i) {
+    report[1 + i * 10] = 7;
+    report[2 + i * 10] = static_cast<char>(i);
+    report[3 + i * 10] = 0;
+    report[4 + i * 10] = static_cast<char>(0x20 + i * 0x10);
+    report[5 + i * 10] = 0;
+    report[6 + i * 10] = 0x40;
+  }
+  report[61] = 3;
+  std::string clear(64, '\0');
+  clear[0] = 1;
+  clear[1] = 4;  // contact 1 lifts where it was
+  clear[2] = 1;
+  clear[4] = 0x30;
+  clear[6] = 0x40;
+  clear[11] = 7;  // contact 9 comes down in the Clear box
+  clear[12] = 9;
+  clear[13] = '\xFF';
+  clear[14] = 0x7A;
+  clear[15] = 0x00;
+  clear[16] = 0x04;
+  clear[61] = 2;
+  const std::string input = folder_ + "/multi.bin";
+  std::ofstream(input, std::ios::binary) << report << clear;
+  const Result result = Run("mdraw --size 640x640 --type 32881 --features 2000 --sensor 64x64 --live <'" + input + "'");
+  EXPECT_EQ(result.exitCode, 0) << result.output;
+  EXPECT_EQ(result.out,
+            "cross 160 320 4 4 255,0,0 4\ncross 240 320 4 4 255,0,0 4\ncross 320 320 4 4 255,0,0 4\n"
+            "ellipse 240 320 2 2 0,255,0 4 none\nevent clear\n");
+  const Result paint = Run("mdraw --size 640x640 --grid 1 </dev/null");
+  const std::vector<std::string> lines = Lines(paint.out);
+  ASSERT_EQ(lines.size(), 1u + 128u + 2u);
+  EXPECT_EQ(lines[129], "box clear 565 5 635 35");
+  EXPECT_EQ(lines[130], "box exit 5 605 35 635");
+}
+
+TEST_F(Kx7cliController, OptionsRunsTheSheetOnTheSettingsFile) {
+  Result result = Run("options 'Show Grid=0' 'Time Display=Time and Date' 'Show Z=1'");
+  EXPECT_EQ(result.exitCode, 0) << result.output;
+  EXPECT_NE(result.out.find("Show Grid=0\n"), std::string::npos);
+  EXPECT_NE(result.out.find("Time Display=3\n"), std::string::npos);
+  EXPECT_NE(result.out.find("Force Caps in Terminal Window=1\n"), std::string::npos) << "hidden, unchanged";
+  ASSERT_TRUE(std::filesystem::exists(folder_ + "/kx7sdua.ini"));
+  // --cancel writes nothing; the file keeps what OK wrote.
+  result = Run("options 'Show Grid=1' --cancel");
+  EXPECT_EQ(result.exitCode, 0) << result.output;
+  EXPECT_NE(result.out.find("Show Grid=0\n"), std::string::npos);
+  result = Run("options 'High=12.5'");
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.err, "KX7SDU: Please enter an integer.\n");
+  for (const char* bad : {"'No Such Box=1'", "'Show Grid=2'", "ShowGrid", "'Time Display=Sometimes'"}) {
+    result = Run(std::string("options ") + bad);
+    EXPECT_EQ(result.exitCode, 64) << bad << ": " << result.output;
+  }
+}
+
+TEST(Kx7cli, DrawBadUsageEndsWithExitCode64) {
+  for (const char* arguments : {"draw", "draw --size 0x10", "draw --size 10", "draw --size 10x10 --format 5",
+                                "draw --size 10x10 --marker 4", "draw --size 10x10 --accuracy x",
+                                "mdraw --size 10x10 --variant 33024", "mdraw --size 10x10 --sensor 0x4",
+                                "--emulate cedar-gen4 draw --size 10x10", "--touch-feed x ports"}) {
+    const Result result = RunCli(std::string(arguments) + " </dev/null");
+    EXPECT_EQ(result.exitCode, 64) << arguments << ": " << result.output;
+  }
+}
+
+TEST_F(Kx7cliController, ATouchFeedDrivesTheEmulatedControllersTouches) {
+  const std::string feed = folder_ + "/feed.txt";
+  std::ofstream(feed).close();
+  // The stroke comes once the terminal is open: the file is followed as it grows.
+  std::thread writer([feed] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    std::ofstream lines(feed, std::ios::app);
+    lines << "# a stroke across the middle\nwiggle 1 2\ndown 512 1024\n";
+    for (int i = 1; i <= 20; ++i) lines << "move " << 512 + i * 40 << " 1024\n";
+    lines << "up\n";
+  });
+  const Result result = Run(kCedar + "--touch-feed '" + feed + "' terminal --seconds 5");
+  writer.join();
+  EXPECT_EQ(result.exitCode, 0) << result.output;
+  EXPECT_NE(result.out.find("D 0"), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("U 1"), std::string::npos) << result.out;
+  EXPECT_NE(result.err.find("--touch-feed: line 2: \"wiggle\" is not down, move or up"), std::string::npos)
+      << result.err;
+  const Result missing = Run(kCedar + "--touch-feed '" + folder_ + "/none' ports");
+  EXPECT_EQ(missing.exitCode, 1) << missing.output;
+}
+
 }  // namespace

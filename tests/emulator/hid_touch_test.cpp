@@ -47,14 +47,14 @@ TEST(HidTouchReports, EachFamilyReportsAPlacedTouchInItsLayout) {
   };
   const Case cases[] = {
       {"rowan-usb-gen2", 0, 7, 8, 1, 0x03, 0x02, 2, 4, 0x3FFF, -1},
-      {"rowan-usb-gen3", 0, 16, 64, 1, 0x07, 0x04, 3, 5, 0x0FFF, 61},
+      {"rowan-usb-gen3", 0, 16, 64, 1, 0x07, 0x04, 3, 5, 0x7FFF, 61},
       {"rowan-usb-gen3", 0, 7, 64, 1, 0x03, 0x02, 2, 4, 0x3FFF, -1},
-      {"rowan-usb-gen4", 0, 16, 64, 1, 0x07, 0x04, 3, 5, 0x0FFF, 61},
-      {"larch-usb", 1, 115, 64, 1, 0x07, 0x04, 3, 5, 0x0FFF, 61},
-      {"larch-usb", 2, 118, 64, 1, 0x07, 0x04, 3, 7, 0x0FFF, 61},
-      {"larch-usb", 0, 119, 64, 1, 0x07, 0x04, 3, 5, 0x0FFF, 61},
-      {"larch-usb", 3, 116, 64, 1, 0x07, 0x04, 3, 5, 0x0FFF, 57},
-      {"larch-usb-0500", 1, 7, 64, 1, 0x07, 0x04, 3, 5, 0x0FFF, 61},
+      {"rowan-usb-gen4", 0, 16, 64, 1, 0x07, 0x04, 3, 5, 0x7FFF, 61},
+      {"larch-usb", 1, 115, 64, 1, 0x07, 0x04, 3, 5, 0x7FFF, 61},
+      {"larch-usb", 2, 118, 64, 1, 0x07, 0x04, 3, 7, 0x7FFF, 61},
+      {"larch-usb", 0, 119, 64, 1, 0x07, 0x04, 3, 5, 0x7FFF, 61},
+      {"larch-usb", 3, 116, 64, 1, 0x07, 0x04, 3, 5, 0x7FFF, 57},
+      {"larch-usb-0500", 1, 7, 64, 1, 0x07, 0x04, 3, 5, 0x7FFF, 61},
       {"maple", 0, 7, 16, 2, 0xC0, 0x80, 3, 5, 0xFFFF, -1},
       {"resistive-usb-4wire", 0, 7, 16, 1, 0x03, 0x02, 2, 4, 0x0FFF, -1},
       {"resistive-usb-5wire", 0, 8, 16, 1, 0x03, 0x02, 2, 4, 0x1FFF, -1},
@@ -112,7 +112,7 @@ TEST(HidTouchReports, SeveralContactsFillTheRecordsAndTheScanTimeFollowsTheCount
   EXPECT_EQ(Word(*report, 62), (1007u * 10) & 0xFFFF);
   EXPECT_EQ(report->at(1 + 1), 0);
   EXPECT_EQ(report->at(11 + 1), 3) << "the second record, ten bytes on";
-  EXPECT_EQ(Word(*report, 11 + 2), std::lround(1800.0 * 4095 / 2047.0));
+  EXPECT_EQ(Word(*report, 11 + 2), std::lround(1800.0 * 32767 / 2047.0));
 
   auto resistive = CreateHidController("resistive-usb-4wire", QuietOptions(clock));
   Place(*resistive, 0, 0, true, 0);
