@@ -30,6 +30,7 @@
 #include "command_line_help_dialog.h"
 #include "controller_info_dialog.h"
 #include "draw_views.h"
+#include "loader_views.h"
 #include "log_views.h"
 #include "main_window.h"
 #include "options_dialog.h"
@@ -123,6 +124,7 @@ int main(int argc, char** argv) {
   kx7::RegisterParamViews();
   kx7::RegisterDrawViews();
   kx7::RegisterOptionsDialog();
+  kx7::RegisterLoaderViews();
 
   kx7::CMainFrame::Environment environment;
   const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry()

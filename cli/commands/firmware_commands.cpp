@@ -11,6 +11,9 @@
 #include "cli_app.h"
 #include "cli_output.h"
 #include "command_groups.h"
+#include "controller_session.h"
+#include "firmware/birch2_image_loader.h"
+#include "frame/frame_constants.h"
 #include "firmware/image_profile.h"
 #include "firmware/intel_hex_writer.h"
 #include "firmware/out_file_converter.h"
@@ -285,10 +288,23 @@ int ImageConvert(CliApp& cli, const ImageReading& reading, const Conversion& con
   return kExitDone;
 }
 
+// The controller's image into OUT: a Birch-family controller's 32 K EEPROM image as Intel hex.
+int ImageRead(CliApp& cli, ControllerSession& session, const std::string& out) {
+  if (!session.Connect(cli.Globals().link, true) || session.Frame().LinkKind == link::kClosed) return kExitFailed;
+  firmware::Birch2ImageLoader loader(session.Frame(), session.Protocol());
+  if (!loader.CanCopy()) {
+    cli.Err() << "kx7cli: reading this controller's image is not available in this kx7cli (Birch family only)\n";
+    return kExitFailed;
+  }
+  if (!loader.CopyControllerToFile(out)) return loader.ControllerImage().empty() ? kExitFailed : kExitCannotOpen;
+  cli.Out() << out << "\n";
+  return kExitDone;
+}
+
 }  // namespace
 
 void AddFirmwareCommands(CliApp& cli) {
-  CLI::App& image = cli.AddCommand("image", "firmware image files: info, convert", kOfflineGroup);
+  CLI::App& image = cli.AddCommand("image", "firmware image files: info, convert, read", kOfflineGroup);
   image.footer(
       "image info FILE: load FILE as the loaders do and say what it holds; image convert IN OUT: load\n"
       "IN and write it as the 32 K Intel hex image or as raw bytes. Numbers are decimal or\n"
@@ -355,6 +371,21 @@ void AddFirmwareCommands(CliApp& cli) {
     if (conversion->fill && conversion->toHex.value_or(false))
       return cli.UsageError("--fill pads raw bytes; the hex image is always 32,768 bytes");
     return ImageConvert(cli, *convertReading, *conversion);
+  });
+
+  auto readOut = std::make_shared<std::string>();
+  CLI::App& read = cli.AddCommand("read", "copy the controller's image into a file (Birch2: the 32 K Intel hex)",
+                                  kControllerGroup, &image);
+  AddValue(
+      read, "out", "OUT", "the file written",
+      [readOut](const std::string& value) {
+        *readOut = value;
+        return !value.empty();
+      },
+      "no file name");
+  read.footer("Exit codes: 0 written (the path is printed), 1 no controller or the read failed, 4 OUT cannot\nbe written.");
+  cli.OnRun(read, [&cli, readOut] {
+    return RunWithController(cli, [&cli, readOut](ControllerSession& session) { return ImageRead(cli, session, *readOut); });
   });
 }
 
