@@ -1133,7 +1133,7 @@ TEST_F(Kx7cliController, DownloadEndsWithTheDownloadResultCodes) {
 
 TEST_F(Kx7cliController, ADownloadThatTheBootLoaderRefusesMidwayEndsWithExitCode3) {
   WriteImage(folder_, 600);
-  for (const std::string& fault : {"PD:4:refuse", "PE:1:silent", "PD-data:2:drop-off"}) {
+  for (const char* fault : {"PD:4:refuse", "PE:1:silent", "PD-data:2:drop-off"}) {
     SCOPED_TRACE(fault);
     EmulatorProcess emulator;
     ASSERT_TRUE(emulator.Start({"--family", "larch-mt", "--no-touch", "--fault", fault}));
