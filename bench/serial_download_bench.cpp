@@ -32,6 +32,7 @@
 #include "platform/console_ui_host.h"
 #include "platform/real_time_loop.h"
 #include "proto/controller_protocol.h"
+#include "emulated_frame.h"
 #include "support/child_process.h"
 
 namespace kx7 {
@@ -45,13 +46,8 @@ constexpr double kBaud = 9600;
 constexpr std::size_t kPiece = 32;
 constexpr std::size_t kPage = 256;
 
-std::string EmulatorPath() {
-  if (const char* named = std::getenv("KX7EMU")) return named;
-  std::error_code error;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error) return "kx7emu";
-  return (self.parent_path().parent_path() / "emulator" / "kx7emu").string();
-}
+using bench::EmulatorPath;
+
 
 // The bytes on the line for an image of `length` bytes, both directions.
 double WireBytes(std::size_t length) {
@@ -81,29 +77,20 @@ std::optional<Figures> TimeDownload(std::size_t length, std::string& problem) {
     problem = "kx7emu did not start (" + EmulatorPath() + "; set KX7EMU or build kx7emu)";
     return std::nullopt;
   }
-  std::string folder = (std::filesystem::temp_directory_path() / "kx7-download-bench-XXXXXX").string();
-  if (mkdtemp(folder.data()) == nullptr) {
-    problem = "no temporary folder";
-    return std::nullopt;
-  }
-  const std::string image = folder + "/fw.bin";
-  {
-    std::ofstream file(image, std::ios::binary);
-    for (std::size_t i = 0; i < length; ++i) file.put(static_cast<char>(i * 7 + 3));
-  }
   Figures figures;
   {
-    CDiagnosticApp app;
-    app.ports.AddOverride("COM1=" + emulator.Path());
-    app.flags.noSearch = 1;
-    RealTimeLoop loop;
-    std::ostringstream messages;
-    ConsoleUiHost ui(messages);
-    CMainFrame::Environment environment;
-    environment.settingsFolder = folder;
-    std::unique_ptr<CMainFrame> frame = app.CreateMainFrame(loop, ui, environment);
-    ControllerProtocol* protocol = ProtocolOf(*frame);
-    if (!protocol) protocol = &InstallControllerProtocol(*frame);
+    bench::EmulatedFrame emulated(emulator.Path());
+    if (!emulated.Made()) {
+      problem = "no temporary folder";
+      return std::nullopt;
+    }
+    const std::string image = emulated.Folder() + "/fw.bin";
+    {
+      std::ofstream file(image, std::ios::binary);
+      for (std::size_t i = 0; i < length; ++i) file.put(static_cast<char>(i * 7 + 3));
+    }
+    CMainFrame* frame = &emulated.Frame();
+    ControllerProtocol* protocol = &emulated.Protocol();
     frame->settings.MainPortSettings = "9600,N,8,1";
     frame->serialPorts[port::kController]->SetSettings("9600,N,8,1");
     if (!frame->serialPorts[port::kController]->OpenPort(1)) {
@@ -120,10 +107,7 @@ std::optional<Figures> TimeDownload(std::size_t length, std::string& problem) {
     loader.RunHeadless();
     figures.wallMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     figures.done = loader.Result() == firmware::DownloadResult::kDone;
-    loop.Send(frame->Id(), wm::kClose);
   }
-  std::error_code ignored;
-  std::filesystem::remove_all(folder, ignored);
   return figures;
 }
 
