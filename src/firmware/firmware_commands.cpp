@@ -79,6 +79,7 @@ DownloadResult FirmwareCommands::RunDialog(std::unique_ptr<LoaderDialog> dialog,
   if (!dialog) return DownloadResult::kNoLoader;
   open_ = std::move(dialog);
   if (!imagePath.empty()) open_->SetAutomatic(imagePath);
+  if (frame_.startup.download && open_->Automatic()) open_->unattended = &unattended_;
   frame_.Ui().RunDialog(*open_);
   // A dialog without a view (no user interface to show it) still runs an automatic download.
   if (open_->Automatic() && !open_->Finished()) open_->RunHeadless();
@@ -96,7 +97,6 @@ void FirmwareCommands::RunCommandLineDownload() {
   DownloadResult result = DownloadResult::kNoLoader;
   if (dialog) {
     if (auto* birch2 = dynamic_cast<Birch2ImageLoader*>(dialog.get())) birch2->preserve = frame_.startup.downloadScope == 1;
-    // Nobody waits at the screen: the messages are not waited on.
     result = RunDialog(std::move(dialog), frame_.startup.downloadFile);
   }
   if (result == DownloadResult::kDone && protocol_.restart != nullptr) protocol_.restart->RebootEeprom(false);

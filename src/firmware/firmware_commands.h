@@ -11,6 +11,7 @@
 #include "firmware/loader_choice.h"
 #include "firmware/loader_dialog.h"
 #include "frame/main_frame.h"
+#include "platform/console_ui_host.h"
 
 namespace kx7::firmware {
 
@@ -41,6 +42,8 @@ class FirmwareCommands {
   ControllerProtocol& protocol_;
   std::string lastImage_;
   std::unique_ptr<LoaderDialog> open_;
+  // The command-line download's message boxes: on standard error, not waited on.
+  ConsoleUiHost unattended_;
 };
 
 // Makes the loaders' commands for the frame (after the controller protocol); the frame keeps them.

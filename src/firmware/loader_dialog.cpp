@@ -141,10 +141,13 @@ void LoaderDialog::EndAutomatic(DownloadResult result, const std::string& messag
 }
 
 Answer LoaderDialog::Ask(const std::string& text, MessageButtons buttons) {
-  return frame_.Ui().MessageBox(text, kCaption, buttons, MessageIcon::kQuestion);
+  UiHost& ui = automatic_ && unattended != nullptr ? *unattended : frame_.Ui();
+  return ui.MessageBox(text, kCaption, buttons, MessageIcon::kQuestion);
 }
 
-void LoaderDialog::Say(const std::string& text) { ShowMessage(frame_.Ui(), text); }
+void LoaderDialog::Say(const std::string& text) {
+  ShowMessage(automatic_ && unattended != nullptr ? *unattended : frame_.Ui(), text);
+}
 
 bool LoaderDialog::Pause(std::uint32_t ms) {
   if (Cancelled()) return false;

@@ -83,6 +83,9 @@ class LoaderDialog : public Window, public DialogModel {
 
   // Automatic mode with this image file.
   void SetAutomatic(const std::string& imagePath);
+  // Where an automatic run's message boxes go when nobody is at the screen (the command-line
+  // download): printed, never waited on. Nothing: the frame's user interface.
+  UiHost* unattended = nullptr;
 
   // The view repaints; every status text is also handed out as it is shown (kx7cli prints them).
   std::function<void()> changed;
