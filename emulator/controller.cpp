@@ -685,14 +685,16 @@ void EmulatedController::OnLine(Session& session, const std::string& line) {
         return;
       }
       // Pages come in order; page 0 starts a download again.
-      const auto page = line.size() == 4 ? ParseHex(line) : std::nullopt;
       std::vector<std::uint16_t> values(pageBuffer_.begin(), pageBuffer_.end());
       pageBuffer_.clear();
-      const std::uint64_t address = page ? static_cast<std::uint64_t>(*page) * profile_.loaderPageSize : 0;
-      if (!page || (*page != nextPage_ && *page != 0) || address > 0xFFFFFFFFu || values.empty() ||
+      const std::optional<std::uint32_t> parsed = line.size() == 4 ? ParseHex(line) : std::optional<std::uint32_t>();
+      if (!parsed.has_value()) return Refuse();
+      const std::uint32_t page = parsed.value();
+      const std::uint64_t address = static_cast<std::uint64_t>(page) * profile_.loaderPageSize;
+      if ((page != nextPage_ && page != 0) || address > 0xFFFFFFFFu || values.empty() ||
           !memories_.Write(9, static_cast<std::uint32_t>(address), values))
         return Refuse();
-      nextPage_ = *page + 1;
+      nextPage_ = page + 1;
       return Ack();
     }
     case Awaiting::kRomMap:
