@@ -17,9 +17,8 @@ class QPushButton;
 
 namespace kx7 {
 
+// No signals or slots of its own (lambdas connect the buttons), so no meta-object either.
 class LoaderView : public QDialog {
-  Q_OBJECT
-
  public:
   explicit LoaderView(firmware::LoaderDialog& dialog, QWidget* parent = nullptr);
   ~LoaderView() override;
