@@ -35,6 +35,7 @@
 #include "platform/real_time_loop.h"
 #include "proto/controller_protocol.h"
 #include "proto/proto_constants.h"
+#include "emulated_frame.h"
 #include "support/child_process.h"
 
 extern char** environ;
@@ -50,13 +51,7 @@ constexpr double kOverheadMs = 100;
 
 double Milliseconds(Clock::duration duration) { return std::chrono::duration<double, std::milli>(duration).count(); }
 
-std::string EmulatorPath() {
-  if (const char* named = std::getenv("KX7EMU")) return named;
-  std::error_code error;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error) return "kx7emu";
-  return (self.parent_path().parent_path() / "emulator" / "kx7emu").string();
-}
+using bench::EmulatorPath;
 
 using kx7::testing::EmulatorProcess;
 
@@ -100,24 +95,16 @@ std::optional<Figures> TimeFind(const std::string& controllerSettings, const std
     problem = "kx7emu did not start (" + EmulatorPath() + "; set KX7EMU or build kx7emu)";
     return std::nullopt;
   }
-  std::string folder = (std::filesystem::temp_directory_path() / "kx7-find-bench-XXXXXX").string();
-  if (mkdtemp(folder.data()) == nullptr) {
-    problem = "no temporary folder";
-    return std::nullopt;
-  }
   Figures figures;
   {
-    CDiagnosticApp app;
-    app.ports.AddOverride("COM1=" + emulator.Path());
-    app.flags.noSearch = 1;
-    RealTimeLoop loop;
-    std::ostringstream messages;
-    ConsoleUiHost ui(messages);
-    CMainFrame::Environment environment;
-    environment.settingsFolder = folder;
-    std::unique_ptr<CMainFrame> frame = app.CreateMainFrame(loop, ui, environment);
-    ControllerProtocol* protocol = ProtocolOf(*frame);
-    if (!protocol) protocol = &InstallControllerProtocol(*frame);
+    bench::EmulatedFrame emulated(emulator.Path());
+    if (!emulated.Made()) {
+      problem = "no temporary folder";
+      return std::nullopt;
+    }
+    RealTimeLoop& loop = emulated.Loop();
+    CMainFrame* frame = &emulated.Frame();
+    ControllerProtocol* protocol = &emulated.Protocol();
     frame->settings.MainPortSettings = existingSettings;
     frame->settings.Options.LoopbackSentChars = 1;
     SentRecorder recorder;
@@ -135,10 +122,7 @@ std::optional<Figures> TimeFind(const std::string& controllerSettings, const std
     figures.pings = recorder.pings;
     figures.totalMs = Milliseconds(end - start);
     figures.foundMs = recorder.identificationAt ? Milliseconds(*recorder.identificationAt - start) : figures.totalMs;
-    loop.Send(frame->Id(), wm::kClose);
   }
-  std::error_code ignored;
-  std::filesystem::remove_all(folder, ignored);
   return figures;
 }
 

@@ -235,6 +235,9 @@ int CliApp::Execute(const std::vector<std::string>& arguments) {
     out_ << kProgram << " " << kVersionString << "\n";
     return kExitDone;
   }
+  if (!run_ && switchRun_) {
+    if (const Run job = switchRun_(globals_.programSwitches)) return job();
+  }
   if (!run_) {
     const CLI::App* chosen = root_.get();
     while (!chosen->get_subcommands().empty()) chosen = chosen->get_subcommands().front();

@@ -55,6 +55,9 @@ class CliApp {
                        CLI::App* parent = nullptr);
   // What the command runs; its exit code becomes the program's.
   void OnRun(CLI::App& command, Run run);
+  // What runs when no command is named but a classic switch asks for a job ("-download=FILE"):
+  // `pick` sees the switches and returns the run, or nothing when they ask for none.
+  void OnSwitchRun(std::function<Run(const std::vector<std::string>& switches)> pick) { switchRun_ = std::move(pick); }
   // The command's own --json: the same switch as the one before the command name, listed in its help.
   void AddJsonFlag(CLI::App& command, const std::string& help);
 
@@ -90,6 +93,7 @@ class CliApp {
   GlobalOptions globals_;
   bool version_ = false;
   Run run_;
+  std::function<Run(const std::vector<std::string>&)> switchRun_;
   std::unique_ptr<emu::EmulationSession> emulator_;
 };
 

@@ -80,10 +80,14 @@ void ControllerSession::PrintReport(bool json, std::ostream& out) {
   out.flush();
 }
 
-int RunWithController(CliApp& cli, const std::function<int(ControllerSession&)>& command) {
+int RunWithController(CliApp& cli, const std::function<int(ControllerSession&)>& command, bool frameDownloads) {
   CDiagnosticApp app;
   if (const int code = cli.PreparePorts(app.ports); code != kExitDone) return code;
   app.flags = ParseStartupFlags(cli.Globals().programSwitches);
+  if (!frameDownloads) {
+    app.flags.download = 0;
+    app.flags.downloadFile.clear();
+  }
   ControllerSession session(app, cli.Err());
   return command(session);
 }

@@ -57,6 +57,8 @@ class CliApp;
 // Runs a command that reaches the controller: the ports prepared as the command line says, the
 // program switches read, the frame made; `command` gets the session (it connects itself) and
 // returns the exit code.
-int RunWithController(CliApp& cli, const std::function<int(ControllerSession&)>& command);
+// With `frameDownloads` false the frame does not run the command-line download job of
+// "-download=" / "-dloadall=" itself (the command runs it).
+int RunWithController(CliApp& cli, const std::function<int(ControllerSession&)>& command, bool frameDownloads = true);
 
 }  // namespace kx7::cli

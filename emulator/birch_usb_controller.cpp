@@ -23,6 +23,7 @@ namespace dc = kx7::driver;
 // The program reads block 6 as memory 6 through EEPROM_READ.
 constexpr int kBlockSixMemory = 6;
 constexpr int kParameterCellsMemory = 7;
+constexpr int kFirmwareMemory = 9;
 
 // A stalled request: the controller does not have it or refuses its values.
 VendorResult Stall() { return VendorResult::Failed(kx7::driver_error::kGeneralFailure); }
@@ -84,7 +85,8 @@ VendorResult VendorResult::Failed(std::uint32_t error) { return {false, {}, erro
 BirchUsbController::BirchUsbController(BirchUsbOptions options, std::function<std::uint64_t()> clockMs)
     : options_(std::move(options)),
       clockMs_(clockMs ? std::move(clockMs) : std::function<std::uint64_t()>(SteadyMs)),
-      memories_(BirchProfile().memories, blocks_) {
+      memories_(BirchProfile().memories, blocks_),
+      faults_(options_.faults) {
   const FamilyProfile& profile = BirchProfile();
   for (int number = 1; number < static_cast<int>(profile.blockLengths.size()); ++number) {
     const int length = profile.blockLengths[static_cast<std::size_t>(number)];
@@ -199,6 +201,7 @@ VendorResult BirchUsbController::Control(const UsbSetupRecord& setup, std::span<
   VendorResult result;
   {
     std::lock_guard lock(mutex_);
+    if (gone_) return Stall();
     CollectTargetOutput();
     if (setup.requestType == dc::kRequestTypeIn) {
       if (!data.empty()) return VendorResult::Failed(kx7::driver_error::kInvalidParameter);
@@ -419,6 +422,12 @@ VendorResult BirchUsbController::WriteSelected(const UsbSetupRecord& setup, std:
   }
   const std::optional<int> memory = MemoryOf(selector);
   if (data.size() > dc::kMaxMemoryCount || !memory || !memories_.Exists(*memory)) return Stall();
+  if (*memory == kFirmwareMemory) {
+    if (const auto fault = faults_.Step("EEPROM_WRITE")) {
+      if (*fault == LoaderFaultKind::kDropOff) gone_ = true;
+      return Stall();
+    }
+  }
   std::vector<std::uint16_t> values;
   if (memories_.Words(*memory)) {
     if (data.size() % 2 != 0) return Stall();

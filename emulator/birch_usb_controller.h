@@ -55,6 +55,7 @@
 
 #include "emulated_device.h"
 #include "controller_state.h"
+#include "loader_faults.h"
 #include "memory_store.h"
 #include "parameter_store.h"
 
@@ -88,6 +89,8 @@ struct VendorResult {
 enum class BirchUsbRestart { kSoftReset, kHardReset, kRomReboot, kRamReboot, kEepromReboot };
 
 struct BirchUsbOptions {
+  // Faults planted in the firmware writes (step "EEPROM_WRITE": a write of memory 9).
+  std::vector<LoaderFault> faults;
   // The family of the second processor behind the pass-through ("birch", or "birch-rom" for one
   // that answers UT "MF"), made with CreateDevice without touches of its own.
   std::string secondProcessorFamily = "birch";
@@ -183,6 +186,8 @@ class BirchUsbController : public PersistentController {
   mutable std::mutex mutex_;
   ParameterStore blocks_;
   MemoryStore memories_;
+  LoaderFaults faults_;
+  bool gone_ = false;  // a planted fault took the controller off
   std::map<int, std::vector<std::uint8_t>> factoryBlocks_;
   std::unique_ptr<EmulatedDevice> secondProcessor_;
   std::unique_ptr<EmulatedDevice> otherTarget_;

@@ -1,5 +1,6 @@
 #include "controller.h"
 
+#include "dsp_loader.h"
 #include "factory_blocks.h"
 
 #include <algorithm>
@@ -24,6 +25,9 @@ constexpr std::size_t kRomMapBytes = 48;
 constexpr std::uint32_t kLoaderImageLimit = 262144;
 constexpr std::uint32_t kSpeedWordClock = 12000000;
 constexpr int kParameterCellsMemory = 7;  // the speed word is this clock over the baud rate
+constexpr int kDspDataMemory = 11;        // the GEN2 DSP's data flash
+// The page loader takes at most this many bytes in one "PD".
+constexpr std::size_t kMostPieceBytes = 32;
 
 // Report-format and mode commands: without a report generator the controller still takes them.
 const std::array<const char*, 17> kReportCommands = {"FT", "FR", "FRD", "FO", "FE", "PF", "PO", "TL1", "TL3",
@@ -194,15 +198,27 @@ EmulatedController::EmulatedController(const FamilyProfile& family, const Contro
       memories_(profile_.memories, parameters_),
       host_(memories_, profile_.maxReadCount, false),
       dsp_(memories_, profile_.maxReadCount, true),
-      loader_([this](std::uint32_t address,
-                     const std::vector<std::uint8_t>& bytes) { return StoreLoaderImage(address, bytes); },
-              kLoaderImageLimit),
+      faults_(options.faults),
       fingerFrequency_(profile_.fingerFrequency),
       penFrequency_(profile_.penFrequency) {
   DefineBlocks();
   DefineParameterCells();
   for (const QParameter& parameter : profile_.parameters) parameters_.DefineParameter(parameter);
   ResetVolatileMemory();
+  if (profile_.dspLoader) {
+    loader_ = std::make_unique<DspLoader>(
+        [this](std::uint32_t address, const std::vector<std::uint8_t>& bytes) {
+          return memories_.Write(9, address, std::vector<std::uint16_t>(bytes.begin(), bytes.end()));
+        },
+        [this](std::uint32_t address, const std::vector<std::uint8_t>& bytes) {
+          return memories_.Write(kDspDataMemory, address, std::vector<std::uint16_t>(bytes.begin(), bytes.end()));
+        },
+        &faults_);
+  } else {
+    loader_ = std::make_unique<PassThroughLoader>(
+        [this](std::uint32_t address, const std::vector<std::uint8_t>& bytes) { return StoreLoaderImage(address, bytes); },
+        kLoaderImageLimit, &faults_, options.loaderProtocol.value_or(LoaderProtocol::kHeader));
+  }
 }
 
 std::unique_ptr<EmulatedController> EmulatedController::ForFamily(const std::string& family,
@@ -347,6 +363,7 @@ void EmulatedController::Receive(const std::uint8_t* bytes, std::size_t count, s
 
 void EmulatedController::Advance(std::uint64_t nowMs) {
   CatchUp(nowMs);
+  if (!offline_ && passThrough_ == Target::kLoader) LoaderDid(loader_->Advance(nowMs_));
   UpdateQuiet();
   if (offline_ || !generator_) return;
   std::vector<std::uint8_t> reports;
@@ -359,6 +376,7 @@ std::uint64_t EmulatedController::NextEventMs() const {
   std::uint64_t next = kNever;
   if (!output_.empty()) next = std::max(output_.front().dueMs, nowMs_);
   if (offline_) next = std::min(next, offlineUntilMs_);
+  if (!offline_ && passThrough_ == Target::kLoader) next = std::min(next, loader_->NextEventMs());
   if (generator_ && !offline_) {
     if (HandsOff()) {
       if (heardHost_) next = std::min(next, hostByteMs_ + options_.handsOffMs);
@@ -465,13 +483,85 @@ void EmulatedController::PushByte(Session& session, std::uint8_t byte) {
 
 void EmulatedController::PushPassThrough(std::uint8_t byte) {
   const PassThroughDecoder::Result result = decoder_.Push(byte);
-  for (std::size_t i = 0; i < result.count; ++i) {
+  for (std::size_t i = 0; i < result.count && passThrough_ != Target::kNone && !offline_; ++i) {
     if (passThrough_ == Target::kDsp)
       PushByte(dsp_, result.bytes[i]);
     else
-      Send(loader_.OnByte(result.bytes[i]));
+      LoaderDid(loader_->OnByte(result.bytes[i], nowMs_));
   }
-  if (result.end) LeavePassThrough();
+  if (result.end && passThrough_ != Target::kNone) LeavePassThrough();
+}
+
+void EmulatedController::LoaderDid(const LoaderOutput& output) {
+  Send(output.bytes);
+  switch (output.action) {
+    case LoaderAction::kNone:
+      return;
+    case LoaderAction::kRestart:
+      // The new code starts: the pass-through is over and the controller comes back in a while.
+      restartRequested_ = true;
+      passThrough_ = Target::kNone;
+      decoder_.Reset();
+      lineBeforePassThrough_.reset();
+      RestartCommand(host_, Restart::kEeprom);
+      return;
+    case LoaderAction::kDropOff:
+      DropOff();
+      return;
+  }
+}
+
+void EmulatedController::DropOff() {
+  passThrough_ = Target::kNone;
+  decoder_.Reset();
+  EndExchange(host_);
+  offline_ = true;
+  offlineUntilMs_ = kNever;
+}
+
+bool EmulatedController::CommandFault(const char* step) {
+  const std::optional<LoaderFaultKind> fault = faults_.Step(step);
+  if (!fault) return false;
+  switch (*fault) {
+    case LoaderFaultKind::kRefuse:
+      Refuse();
+      break;
+    case LoaderFaultKind::kSilent:
+      break;
+    case LoaderFaultKind::kGarbage:
+    case LoaderFaultKind::kWrongSum:
+    case LoaderFaultKind::kWrongHandshake:
+      Send(std::string("\x01G?\r"));
+      break;
+    case LoaderFaultKind::kDropOff:
+      DropOff();
+      break;
+  }
+  return true;
+}
+
+void EmulatedController::EnterLoader(std::uint64_t nowMs) {
+  CatchUp(nowMs);
+  passThrough_ = Target::kLoader;
+  decoder_.Reset();
+  Send(loader_->Begin(nowMs_));
+}
+
+void EmulatedController::ToLoader(const std::uint8_t* bytes, std::size_t count, std::uint64_t nowMs) {
+  CatchUp(nowMs);
+  for (std::size_t i = 0; i < count && passThrough_ == Target::kLoader && !offline_; ++i)
+    LoaderDid(loader_->OnByte(bytes[i], nowMs_));
+}
+
+void EmulatedController::LeaveLoader() {
+  if (passThrough_ == Target::kLoader) passThrough_ = Target::kNone;
+  decoder_.Reset();
+}
+
+bool EmulatedController::TakeRestartRequest() {
+  const bool requested = restartRequested_;
+  restartRequested_ = false;
+  return requested;
 }
 
 void EmulatedController::Await(Session& session, Awaiting awaiting, std::size_t limit, int number) {
@@ -489,7 +579,10 @@ void EmulatedController::EndExchange(Session& session) {
 }
 
 void EmulatedController::Execute(Session& session, const std::string& text) {
-  if (text == "Z") return Ack();
+  if (text == "Z") {
+    if (!session.dsp && CommandFault("Z")) return;
+    return Ack();
+  }
   if (text == "R") {
     Ack();
     return RestartCommand(session, Restart::kSoft);
@@ -499,6 +592,7 @@ void EmulatedController::Execute(Session& session, const std::string& text) {
     return RestartCommand(session, Restart::kDefaults);
   }
   if (text == "RE1" || text == "RE2" || text == "RE3") {
+    if (!session.dsp && (text == "RE1" || text == "RE3") && CommandFault(text.c_str())) return;
     Ack();
     return RestartCommand(session, text == "RE1" ? Restart::kRom : text == "RE2" ? Restart::kRam : Restart::kEeprom);
   }
@@ -526,11 +620,13 @@ void EmulatedController::Execute(Session& session, const std::string& text) {
   if (BlockCommand(session, text)) return;
   if (ParameterCommand(session, text)) return;
   if (text == "QPE" || text == "QPO") {
+    if (text == "QPO" && CommandFault("QPO")) return;
     Send(session.memory.Begin(text == "QPE" ? MemoryExchange::Kind::kPeek : MemoryExchange::Kind::kPoke));
     return Await(session, Awaiting::kMemory, kMemoryLineLimit);
   }
   if (text == "MPD" || text == "MPL" || text == "MPD9" || text == "MPL9") {
     if (session.dsp) return Refuse();
+    if (text[2] == 'L' && CommandFault("MPL")) return;
     return EnterPassThrough(text);
   }
   if (FamilyCommand(session, text)) return;
@@ -557,6 +653,10 @@ void EmulatedController::OnLine(Session& session, const std::string& line) {
       return Ack();
     }
     case Awaiting::kMemory: {
+      if (session.memory.AwaitingValues() && CommandFault("QPO-data")) {
+        session.memory.Abandon();
+        return;
+      }
       Send(session.memory.OnLine(line));
       if (session.memory.Active()) return Await(session, Awaiting::kMemory, kMemoryLineLimit);
       if (const auto poke = session.memory.TakePoke()) CheckSpeedWord(*poke);
@@ -570,23 +670,35 @@ void EmulatedController::OnLine(Session& session, const std::string& line) {
       if (!ParseHex(line)) return Refuse();
       return Ack();
     case Awaiting::kPageData: {
+      if (CommandFault("PD-data")) return;
+      // A piece is whole hexadecimal pairs, at most 32 bytes, and stays within the page.
       std::vector<std::uint8_t> bytes;
-      if (line.empty() || !DecodeHexPairs(line, bytes) || pageBuffer_.size() + bytes.size() > profile_.loaderPageSize)
+      if (line.empty() || !DecodeHexPairs(line, bytes) || bytes.size() > kMostPieceBytes ||
+          pageBuffer_.size() + bytes.size() > profile_.loaderPageSize)
         return Refuse();
       pageBuffer_.insert(pageBuffer_.end(), bytes.begin(), bytes.end());
       return Ack();
     }
     case Awaiting::kPageNumber: {
-      const auto page = ParseHex(line);
+      if (CommandFault("PE-page")) {
+        pageBuffer_.clear();
+        return;
+      }
+      // Pages come in order; page 0 starts a download again.
       std::vector<std::uint16_t> values(pageBuffer_.begin(), pageBuffer_.end());
       pageBuffer_.clear();
-      const std::uint64_t address = page ? static_cast<std::uint64_t>(*page) * profile_.loaderPageSize : 0;
-      if (!page || address > 0xFFFFFFFFu || values.empty() ||
+      const std::optional<std::uint32_t> parsed = line.size() == 4 ? ParseHex(line) : std::optional<std::uint32_t>();
+      if (!parsed.has_value()) return Refuse();
+      const std::uint32_t page = parsed.value();
+      const std::uint64_t address = static_cast<std::uint64_t>(page) * profile_.loaderPageSize;
+      if ((page != nextPage_ && page != 0) || address > 0xFFFFFFFFu || values.empty() ||
           !memories_.Write(9, static_cast<std::uint32_t>(address), values))
         return Refuse();
+      nextPage_ = page + 1;
       return Ack();
     }
     case Awaiting::kRomMap:
+      if (CommandFault("FE-map")) return;
       return Ack();
   }
 }
@@ -793,18 +905,24 @@ bool EmulatedController::FamilyCommand(Session& session, const std::string& text
     return true;
   }
   if (text == "-DWO") {
+    if (CommandFault("-DWO")) return true;
     if (profile_.codeLoaderCommand)
       Ack();
     else
       Refuse();
     return true;
   }
-  if (profile_.loaderPageSize > 0) {
+  // The page loader runs in the boot loader only.
+  if (profile_.pageLoader && inRom_) {
     if (text == "PB") {
-      Reply(Hex(profile_.loaderPageSize, 4));
+      if (CommandFault("PB")) return true;
+      pageBuffer_.clear();
+      nextPage_ = 0;
+      Reply(Hex(profile_.loaderPageSize & 0xFFFF, 4));
       return true;
     }
     if (text == "PD" || text == "PE") {
+      if (CommandFault(text.c_str())) return true;
       Ack();
       if (text == "PD")
         Await(session, Awaiting::kPageData, 2 * profile_.loaderPageSize);
@@ -815,6 +933,7 @@ bool EmulatedController::FamilyCommand(Session& session, const std::string& text
   }
   if (text == "FE" && inRom_) {
     // The fixed code takes the default map as 48 raw characters.
+    if (CommandFault("FE")) return true;
     Ack();
     Await(session, Awaiting::kRomMap, kRomMapBytes);
     return true;
@@ -902,6 +1021,7 @@ void EmulatedController::RestartCommand(Session& session, Restart kind) {
     ResetVolatileMemory();
     ChangeLineAfterOutput(storedLine_);
     pageBuffer_.clear();
+    nextPage_ = 0;
   }
   if (generator_) generator_->Reset(nowMs_);
   EndExchange(host_);
@@ -927,7 +1047,7 @@ void EmulatedController::EnterPassThrough(const std::string& text) {
     lineBeforePassThrough_ = LatestLine();
     ChangeLineAfterOutput(LineSettings{115200, 'N', 8, 1});
   }
-  if (passThrough_ == Target::kLoader) Send(loader_.Begin());
+  if (passThrough_ == Target::kLoader) Send(loader_->Begin(nowMs_));
 }
 
 void EmulatedController::LeavePassThrough() {

@@ -26,6 +26,7 @@
 #include "memory_exchange.h"
 #include "memory_store.h"
 #include "parameter_store.h"
+#include "loader_faults.h"
 #include "pass_through.h"
 #include "pass_through_loader.h"
 #include "report_generator.h"
@@ -59,6 +60,15 @@ class EmulatedController : public EmulatedDevice, public PersistentController {
   bool InPassThrough() const { return passThrough_ != Target::kNone; }
   ParameterStore& Parameters() { return parameters_; }
   MemoryStore& Memories() { return memories_; }
+  LoaderFaults& Faults() { return faults_; }
+
+  // The second processor's loader reached without the serial pass-through (the HID controllers
+  // hand it their pass-through reports whole, with no DLE in between).
+  void EnterLoader(std::uint64_t nowMs);
+  void ToLoader(const std::uint8_t* bytes, std::size_t count, std::uint64_t nowMs);
+  void LeaveLoader();
+  // The loader restarted the controller into its new code since the last call.
+  bool TakeRestartRequest();
 
   // Its blocks, parameters and memories; a loaded Block1 or Block6 that names other line
   // settings brings the controller up at them, as it would after a restart.
@@ -122,6 +132,10 @@ class EmulatedController : public EmulatedDevice, public PersistentController {
   void RestartCommand(Session& session, Restart kind);
   void EnterPassThrough(const std::string& text);
   void LeavePassThrough();
+  void LoaderDid(const LoaderOutput& output);
+  // A fault planted at `step` answered in place of the command; false when none is planned.
+  bool CommandFault(const char* step);
+  void DropOff();
   void Unknown(Session& session, const std::string& text);
 
   void BlockData(const std::string& line, int number);
@@ -157,10 +171,13 @@ class EmulatedController : public EmulatedDevice, public PersistentController {
 
   Target passThrough_ = Target::kNone;
   PassThroughDecoder decoder_;
-  PassThroughLoader loader_;
+  LoaderFaults faults_;
+  std::unique_ptr<SecondProcessorLoader> loader_;
+  bool restartRequested_ = false;
   std::optional<LineSettings> lineBeforePassThrough_;
 
   std::vector<std::uint8_t> pageBuffer_;
+  std::uint32_t nextPage_ = 0;
   std::uint8_t fingerFrequency_ = 0;
   std::uint8_t penFrequency_ = 0;
 

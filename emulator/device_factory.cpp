@@ -23,7 +23,8 @@ const std::vector<std::string>& FamilyNames() {
 }
 
 std::unique_ptr<EmulatedDevice> CreateDevice(const std::string& family, const std::string& settings,
-                                             bool ownTouches, std::shared_ptr<TouchFeed> feed) {
+                                             bool ownTouches, std::shared_ptr<TouchFeed> feed,
+                                             const LoaderSwitches& switches) {
   if (feed) ownTouches = false;
   std::optional<LineSettings> line;
   if (!settings.empty()) {
@@ -34,6 +35,8 @@ std::unique_ptr<EmulatedDevice> CreateDevice(const std::string& family, const st
   if (family == "echo") return std::make_unique<EchoLine>(line.value_or(LineSettings{}));
   ControllerOptions options;
   options.line = line;
+  options.faults = switches.faults;
+  options.loaderProtocol = switches.protocol;
   if (ownTouches) options.handsOffMs = kHandsOffMs;
   std::unique_ptr<EmulatedController> controller = EmulatedController::ForFamily(family, options);
   if (controller) {

@@ -7,10 +7,13 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "line_settings.h"
+#include "loader_faults.h"
+#include "pass_through_loader.h"
 
 namespace kx7::emu {
 
@@ -47,6 +50,13 @@ class EmulatedDevice {
 // The names `kx7emu --list` prints, in order.
 const std::vector<std::string>& FamilyNames();
 
+// What a test or `kx7emu` changes in a controller's boot loader: planted faults and the protocol
+// of the GEN3/GEN4 code loader.
+struct LoaderSwitches {
+  std::vector<LoaderFault> faults;
+  std::optional<LoaderProtocol> protocol;
+};
+
 // A device for a family name ("cedar-gen4", ..., "silent", "echo") with its own line settings
 // (empty: the family's default). Nothing when the name or the settings are unknown.
 // A controller comes with its touch side; with `ownTouches` a person's hand strokes the screen
@@ -54,7 +64,8 @@ const std::vector<std::string>& FamilyNames();
 // With `feed`, the controller's touches come from it (and not from its own hand).
 class TouchFeed;
 std::unique_ptr<EmulatedDevice> CreateDevice(const std::string& family, const std::string& settings = "",
-                                             bool ownTouches = true, std::shared_ptr<TouchFeed> feed = nullptr);
+                                             bool ownTouches = true, std::shared_ptr<TouchFeed> feed = nullptr,
+                                             const LoaderSwitches& switches = {});
 
 // How long the hand of an emulated controller keeps off the screen after the host last sent.
 inline constexpr std::uint64_t kHandsOffMs = 3000;

@@ -71,7 +71,10 @@ FamilyProfile Cedar(const std::string& name, FamilyKind kind, int typeId, const 
   p.optionParameter = optionParameter;
   p.q101 = "Copyright (c) KX7 Touch Systems, Cedar DSP";
   p.q102 = "Cedar GEN" + std::to_string(generation) + " comm processor";
-  p.memories = CommonMemories(p.blockLengths, kind == FamilyKind::kCedarGen3 ? 131072 : 65536, 8192);
+  // The GEN3 and GEN4 flash takes a 128 KiB code image; the GEN2 DSP keeps its data in memory 11.
+  p.memories = CommonMemories(p.blockLengths, kind == FamilyKind::kCedarGen2 ? 65536 : 131072, 8192);
+  if (kind == FamilyKind::kCedarGen2) p.memories[11] = MemoryLayout{65536, false, 0xFF, 0};
+  p.dspLoader = kind == FamilyKind::kCedarGen2;
   p.maxReadCount = kind == FamilyKind::kCedarGen3 ? 131072 : 65536;
   p.passThrough = true;
   p.hardResetH = true;
@@ -204,17 +207,23 @@ std::vector<FamilyProfile> BuildProfiles() {
     p.q102 = "Aspen4 pen controller";
     all.push_back(p);
   }
-  for (const auto& [name, kind, oi, features] :
-       {std::tuple{"larch", FamilyKind::kLarch, "AD0305", 0u},
-        std::tuple{"larch-mt", FamilyKind::kLarchMultitouch, "DF0305", 0x800u}}) {
+  // The Larch application answers OI "AD"; its boot loader (the fixed code "RE1" starts, where the
+  // page loader runs) answers "DF". "larch-mt" is a Larch that is in its boot loader already.
+  for (const auto& [name, kind, features, inBootLoader] :
+       {std::tuple{"larch", FamilyKind::kLarch, 0u, false},
+        std::tuple{"larch-mt", FamilyKind::kLarchMultitouch, 0x800u, true}}) {
     FamilyProfile p =
-        Simple(name, kind, 32879, features, Texts(oi, "LV030500", "LT030500", "Larch Multitouch", "LARCH MULTITOUCH"));
+        Simple(name, kind, 32879, features, Texts("AD0305", "LV030500", "LT030500", "Larch Multitouch", "LARCH MULTITOUCH"));
+    p.romIdentity = Texts("DF0305", "LV030500", "LT030500", "Larch Multitouch", "LARCH MULTITOUCH");
+    p.startsInRom = inBootLoader;
     p.blockLengths[6] = 26;
     p.blockLengths[7] = 21;
     p.blockLengths[8] = 512;
-    p.memories = CommonMemories(p.blockLengths, 131072, 8192);
+    // A raw firmware image is at most 1 MiB.
+    p.memories = CommonMemories(p.blockLengths, 1048576, 8192);
     p.q101 = "Copyright (c) KX7 Touch Systems, Larch";
     p.q102 = "Larch multitouch controller";
+    p.pageLoader = true;
     p.loaderPageSize = 256;
     all.push_back(p);
   }
@@ -397,6 +406,7 @@ FamilyProfile ApplyOptions(const FamilyProfile& family, const ControllerOptions&
   if (options.line) p.line = *options.line;
   if (options.statusLetter) p.statusLetter = *options.statusLetter;
   if (options.dropOff) p.dropOff = *options.dropOff;
+  if (options.loaderPageSize) p.loaderPageSize = *options.loaderPageSize;
   return p;
 }
 

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "line_settings.h"
+#include "loader_faults.h"
+#include "pass_through_loader.h"
 
 namespace kx7::emu {
 
@@ -128,7 +130,13 @@ struct FamilyProfile {
   std::array<MemoryLayout, 14> memories{};
   std::uint32_t maxReadCount = 255;  // values of one "QPE" request
   int speedWordAddress = -1;         // memory 10 word that sets the serial speed (Birch)
-  std::uint32_t loaderPageSize = 0;  // "PB"/"PD"/"PE" page size; 0: no page loader
+  // The boot loader's "PB"/"PD"/"PE" page loader (Larch): it runs in the fixed code (after "RE1")
+  // and writes memory 9 page by page.
+  bool pageLoader = false;
+  std::uint32_t loaderPageSize = 0;
+  // The second processor's loader behind pass-through "L": the GEN2 DSP (dsp_loader.h) or the
+  // GEN3/GEN4 code loader (pass_through_loader.h); its data flash is memory 11 on GEN2.
+  bool dspLoader = false;
 
   bool passThrough = false;
   bool hardResetH = false;         // "H"
@@ -152,6 +160,12 @@ struct ControllerOptions {
   std::optional<std::string> boardLetters;     // Linden/Poplar: any of "P", "A", "R", "O"
   std::optional<DropOffTimes> dropOff;
   std::uint64_t replyDelayMs = 0;  // replies leave this long after the command
+  // Faults planted in the download steps (loader_faults.h).
+  std::vector<LoaderFault> faults;
+  // The protocol the GEN3/GEN4 code loader takes (default: the 8-byte header form).
+  std::optional<LoaderProtocol> loaderProtocol;
+  // What the page loader's "PB" says (0 is answered as "0000").
+  std::optional<std::uint32_t> loaderPageSize;
   // A person's hand, not a test script: no reports until the host has sent something and then
   // kept silent for this long, so touches do not cut into a search or a command exchange (the
   // poll byte does not count). 0: reports flow whenever the touch side has them.

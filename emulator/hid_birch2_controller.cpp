@@ -12,6 +12,9 @@ namespace kx7::emu {
 
 namespace {
 
+// The Birch2 HID code of the firmware image (memory 9).
+constexpr std::uint8_t kFirmwareMemory = 9;
+
 namespace b2 = hid::birch2;
 
 constexpr std::uint8_t kCoordinatesReport = 1;
@@ -195,6 +198,13 @@ bool Birch2HidController::SetParam(const kx7::HidReport& report) {
   if (!ValidArea(code, address, length) || length > report.size() - hid::kDataOffset) return false;
   std::vector<std::uint8_t> bytes = ReportData(report, length);
   const int block = BlockOfCode(code);
+  if (code == kFirmwareMemory) {
+    // The firmware image: a planted fault refuses the piece, loses it, or takes the controller off.
+    if (const auto fault = Faults().Step("SET_PARAM")) {
+      if (*fault == LoaderFaultKind::kDropOff) DropOffLocked();
+      return false;
+    }
+  }
   if (block == 0) {
     std::copy(bytes.begin(), bytes.end(), Memory(code).begin() + static_cast<std::ptrdiff_t>(address));
     return true;

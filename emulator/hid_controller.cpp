@@ -81,6 +81,7 @@ std::optional<HidRestartKind> HidResetKind(std::uint8_t kind) {
 EmulatedHidController::EmulatedHidController(const HidFamily& family, HidControllerOptions options)
     : family_(Apply(family, options)),
       options_(std::move(options)),
+      faults_(options_.faults),
       touches_(family_.maxContacts, SeedOf(family_.name)) {
   if (!options_.clock) options_.clock = SteadyMs;
   lastHostMs_ = options_.clock();
@@ -160,7 +161,7 @@ bool EmulatedHidController::OnSetFeature(const kx7::HidReport& report) {
   bool taken = false;
   {
     std::lock_guard<std::mutex> guard(mutex_);
-    if (report.empty()) return false;
+    if (report.empty() || gone_) return false;
     lastHostMs_ = Now();
     heardHost_ = true;
     taken = HandleSet(report);
@@ -174,7 +175,7 @@ bool EmulatedHidController::OnSetFeature(const kx7::HidReport& report) {
 
 std::optional<kx7::HidReport> EmulatedHidController::OnGetFeature(std::uint8_t reportId, std::size_t length) {
   std::lock_guard<std::mutex> guard(mutex_);
-  if (length == 0) return std::nullopt;
+  if (length == 0 || gone_) return std::nullopt;
   // The status polls that follow a calibration are not the host talking: the hand touches then.
   if (!IsPoll(reportId) && !(calibration_.Running() && IsStatusReport(reportId))) {
     lastHostMs_ = Now();

@@ -25,6 +25,7 @@
 #include "hid_calibration.h"
 #include "hid_family.h"
 #include "hid_touch_reports.h"
+#include "loader_faults.h"
 #include "parameter_store.h"
 #include "platform/hid_device.h"
 #include "touch_source.h"
@@ -54,6 +55,11 @@ struct HidControllerOptions {
   std::optional<std::uint8_t> versionMinor;
   std::optional<std::uint8_t> flags;  // byte 5 of the record
   std::optional<std::uint32_t> serialNumber;
+  // Faults planted in the download steps (loader_faults.h); the steps are the controller's own
+  // (hid_larch_loader.h; "SET_PARAM" for a Birch2 HID firmware write).
+  std::vector<LoaderFault> faults;
+  // Larch: the boot loader's page size over 256 (byte 21 of its record).
+  std::optional<std::uint8_t> pageSizeCode;
 };
 
 enum class HidRestartKind {
@@ -141,6 +147,9 @@ class EmulatedHidController : public kx7::SimulatedHidDevice, public PersistentC
   void StopCalibration();
 
   std::mutex& Mutex() const { return mutex_; }
+  LoaderFaults& Faults() { return faults_; }
+  // A planted fault took the controller off: it answers no request any more.
+  void DropOffLocked() { gone_ = true; }
   // A copy of a field, taken under the lock.
   template <typename T>
   T Locked(const T& field) const {
@@ -169,6 +178,8 @@ class EmulatedHidController : public kx7::SimulatedHidDevice, public PersistentC
   bool HandsOff(std::uint64_t now) const;
 
   mutable std::mutex mutex_;
+  LoaderFaults faults_;
+  bool gone_ = false;
   ParameterStore parameters_;
   TouchSource touches_;
   HidCalibration calibration_;

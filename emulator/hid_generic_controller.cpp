@@ -37,6 +37,11 @@ constexpr std::uint8_t kResistive13BitReport = 8;
 constexpr std::uint8_t kMultiContactReport = 16;
 constexpr std::uint8_t kPassThroughCountAt = 7;
 constexpr std::size_t kIdLetterAt = 10;  // Block1's status letter; the others follow below
+// The Larch boot loader's pages: 8 x 256 bytes.
+constexpr std::uint8_t kLarchPageSizeCode = 8;
+// The boot loader names itself with this second type letter.
+constexpr char kBootLoaderLetter = '0';
+constexpr int kFlashMemory = 9;
 
 bool IsBigBlock(int block) { return block == 8 || (block >= 81 && block <= 83); }
 
@@ -49,6 +54,22 @@ GenericHidController::GenericHidController(const HidFamily& family, HidControlle
   writeStatus_ = options_.writeStatus.empty() ? std::vector<std::uint8_t>{kStateBusy, kStateBusy, hid::kStateDone}
                                               : options_.writeStatus;
   if (!family_.secondProcessor.empty()) second_ = CreateDevice(family_.secondProcessor, "", false);
+  if (IsLarch()) larchLoader_ = std::make_unique<HidLarchLoader>(options_.pageSizeCode.value_or(kLarchPageSizeCode), Faults());
+}
+
+bool GenericHidController::InBootLoader() const {
+  std::lock_guard<std::mutex> guard(Mutex());
+  return larchLoader_ && larchLoader_->Running();
+}
+
+std::vector<std::uint8_t> GenericHidController::Flash() const {
+  std::lock_guard<std::mutex> guard(Mutex());
+  return larchLoader_ ? larchLoader_->Flash() : std::vector<std::uint8_t>{};
+}
+
+bool GenericHidController::UefiCommitted() const {
+  std::lock_guard<std::mutex> guard(Mutex());
+  return larchLoader_ && larchLoader_->UefiCommitted();
 }
 
 bool GenericHidController::IsRowan() const {
@@ -83,10 +104,16 @@ bool GenericHidController::IsPoll(std::uint8_t reportId) const {
 // ---- commands -------------------------------------------------------------------------------
 
 bool GenericHidController::HandleSet(const kx7::HidReport& report) {
+  if (larchLoader_ && larchLoader_->Gone()) {
+    DropOffLocked();
+    return false;
+  }
   switch (report[0]) {
     case hid::kCommandReport:
       return report.size() >= hid::kCommandLength && Command(report);
     case hid::kSetParamReport:
+      if (report.size() >= hid::kParamLength && larchLoader_ && report[1] == HidLarchLoader::kCodePiece)
+        return larchLoader_->Piece(report);
       return report.size() >= hid::kDataOffset && report[1] == code::kSetParam && SetParam(report);
     case hid::kPassThroughReport:
       return report.size() >= hid::kDataOffset && report[1] == code::kPassThroughBytes && PassThroughBytes(report);
@@ -142,6 +169,10 @@ bool GenericHidController::Command(const kx7::HidReport& report) {
       if (report[2] > kPenFingerLast) return false;
       penFinger_ = report[2];
       return true;
+    case HidLarchLoader::kCodeCommitPage:
+      return larchLoader_ && larchLoader_->CommitPage(report);
+    case HidLarchLoader::kCodeCommitUefi:
+      return larchLoader_ && larchLoader_->CommitUefi(report);
     default:
       return false;
   }
@@ -177,8 +208,12 @@ bool GenericHidController::AsyncEnable(const kx7::HidReport& report) {
   if (mode > kLastMode) return false;
   if (mode == kModePassThroughDsp || mode == kModePassThroughLoader) {
     if (!second_) return false;  // nothing behind this controller to pass bytes to
+    LeavePassThrough();
     passThrough_ = mode == kModePassThroughDsp ? 'D' : 'L';
-    secondOutput_.clear();
+    // Its loader takes the reports' bytes as they are: no DLE goes between over USB.
+    if (auto* second = dynamic_cast<EmulatedController*>(second_.get()); second && passThrough_ == 'L')
+      second->EnterLoader(Now());
+    CollectSecondProcessor();
     return true;
   }
   if (mode == kModeLeavePassThrough) {
@@ -190,6 +225,8 @@ bool GenericHidController::AsyncEnable(const kx7::HidReport& report) {
 }
 
 void GenericHidController::LeavePassThrough() {
+  if (auto* second = dynamic_cast<EmulatedController*>(second_.get()); second && passThrough_ == 'L')
+    second->LeaveLoader();
   passThrough_ = 0;
   secondOutput_.clear();
 }
@@ -197,6 +234,9 @@ void GenericHidController::LeavePassThrough() {
 bool GenericHidController::Restart(std::uint8_t kind) {
   const std::optional<HidRestartKind> restart = HidResetKind(kind);
   if (!restart) return false;
+  // A Larch's fixed code is its boot loader; the EEPROM reboot starts the firmware again.
+  if (larchLoader_ && *restart == HidRestartKind::kRebootRom) larchLoader_->Start();
+  if (larchLoader_ && *restart == HidRestartKind::kRebootEep) larchLoader_->Stop();
   LeavePassThrough();
   asyncMode_ = kPowerOnAsyncMode;
   selection_.reset();
@@ -241,8 +281,18 @@ bool GenericHidController::PassThroughBytes(const kx7::HidReport& report) {
 
 void GenericHidController::ToSecondProcessor(const std::uint8_t* bytes, std::size_t count) {
   if (!second_ || count == 0) return;
-  second_->Receive(bytes, count, Now());
+  auto* second = dynamic_cast<EmulatedController*>(second_.get());
+  if (second && passThrough_ == 'L')
+    second->ToLoader(bytes, count, Now());
+  else
+    second_->Receive(bytes, count, Now());
   CollectSecondProcessor();
+  if (second && second->TakeRestartRequest()) {
+    // The second processor's loader started the new code: the controller restarts with it.
+    passThrough_ = 0;
+    asyncMode_ = kPowerOnAsyncMode;
+    RecordRestart(HidRestartKind::kRebootEep);
+  }
 }
 
 void GenericHidController::CollectSecondProcessor() {
@@ -261,6 +311,19 @@ void GenericHidController::CollectSecondProcessor() {
 // ---- answers --------------------------------------------------------------------------------
 
 std::optional<kx7::HidReport> GenericHidController::HandleGet(std::uint8_t reportId, std::size_t length) {
+  if (larchLoader_ && larchLoader_->Running() && reportId == hid::answer::kControllerId) {
+    // The boot loader's record: a planted fault leaves it unanswered or without a page size.
+    if (const auto fault = larchLoader_->RecordFault()) {
+      if (*fault != LoaderFaultKind::kGarbage && *fault != LoaderFaultKind::kWrongSum) return std::nullopt;
+      kx7::HidReport record = ControllerId();
+      record[HidLarchLoader::kPageSizeByte] = 0;
+      return record;
+    }
+  }
+  if (larchLoader_ && larchLoader_->Gone()) {
+    DropOffLocked();
+    return std::nullopt;
+  }
   switch (reportId) {
     case hid::answer::kControllerId:
       return ControllerId();
@@ -313,6 +376,7 @@ kx7::HidReport GenericHidController::ControllerId() const {
   kx7::HidReport r(family_.longIdRecord ? hid::kLarchControllerIdLength : hid::kControllerIdLength, 0);
   r[0] = hid::answer::kControllerId;
   PutRecordHead(r);
+  if (larchLoader_ && larchLoader_->Running()) r[2] = static_cast<std::uint8_t>(kBootLoaderLetter);
   r[kIdLetterAt] = static_cast<std::uint8_t>(BlockLetter(1));
   // Byte 11 is Block2's letter, and Block7's on the controllers that keep none of its own.
   r[11] = static_cast<std::uint8_t>(BlockLetter(2));
@@ -324,6 +388,7 @@ kx7::HidReport GenericHidController::ControllerId() const {
     r[17] = static_cast<std::uint8_t>(BlockLetter(8));
     r[19] = family_.modelCode;
     r[20] = family_.sensorKind;
+    if (larchLoader_) r[HidLarchLoader::kPageSizeByte] = larchLoader_->PageSizeCode();
     PutWord(r, 22, family_.secondPartNumber);
   }
   return r;
@@ -340,6 +405,8 @@ kx7::HidReport GenericHidController::Status() {
   r[0] = hid::answer::kStatus;
   r[2] = hid::kStateDone;
   if (const std::optional<std::uint8_t> calibration = CalibrationStatus()) r[2] = *calibration;
+  if (larchLoader_)
+    if (const std::optional<std::uint8_t> loader = larchLoader_->Status()) r[2] = *loader;
   if (writing_) {
     r[2] = writeStatus_[writeStatusAt_];
     if (writeStatusAt_ + 1 < writeStatus_.size()) ++writeStatusAt_;
@@ -415,11 +482,25 @@ std::optional<std::vector<std::uint8_t>> GenericHidController::HostBlockLocked(i
 
 // The second processor keeps the Rowan blocks the host reads through the pass-through.
 void GenericHidController::SaveMoreLocked(ControllerState& state) const {
+  if (larchLoader_ && !larchLoader_->Flash().empty()) {
+    ControllerState::Section& section = state.sections[kControllerSection];
+    const std::vector<std::uint8_t>& flash = larchLoader_->Flash();
+    section.memories[kFlashMemory] = std::vector<std::uint16_t>(flash.begin(), flash.end());
+    section.wordMemories[kFlashMemory] = false;
+  }
   if (const auto* second = dynamic_cast<const EmulatedController*>(second_.get()))
     second->SaveSection(state.sections[kSecondSection]);
 }
 
 void GenericHidController::LoadMoreLocked(const ControllerState& state) {
+  if (const auto own = state.sections.find(kControllerSection); larchLoader_ && own != state.sections.end()) {
+    if (const auto flash = own->second.memories.find(kFlashMemory); flash != own->second.memories.end()) {
+      std::vector<std::uint8_t> bytes;
+      bytes.reserve(flash->second.size());
+      for (const std::uint16_t cell : flash->second) bytes.push_back(static_cast<std::uint8_t>(cell & 0xFF));
+      larchLoader_->LoadFlash(bytes);
+    }
+  }
   const auto section = state.sections.find(kSecondSection);
   if (section == state.sections.end()) return;
   if (auto* second = dynamic_cast<EmulatedController*>(second_.get())) second->LoadSection(section->second);

@@ -15,6 +15,7 @@
 
 #include "emulated_device.h"
 #include "hid_controller.h"
+#include "hid_larch_loader.h"
 #include "link/hid/hid_constants.h"
 
 namespace kx7::emu {
@@ -31,6 +32,10 @@ class GenericHidController : public EmulatedHidController {
   std::uint8_t PointerMode() const;
   std::uint8_t PenFinger() const;
   std::vector<std::uint8_t> Calibrations() const;
+  // Larch: the boot loader runs (after a ROM reboot), and the flash it wrote.
+  bool InBootLoader() const;
+  std::vector<std::uint8_t> Flash() const;
+  bool UefiCommitted() const;
 
   static constexpr std::uint8_t kPowerOnAsyncMode = 6;
 
@@ -76,6 +81,7 @@ class GenericHidController : public EmulatedHidController {
   bool IsMaple() const;
 
   std::unique_ptr<EmulatedDevice> second_;
+  std::unique_ptr<HidLarchLoader> larchLoader_;
   std::deque<std::uint8_t> secondOutput_;
   char passThrough_ = 0;
   std::uint8_t asyncMode_ = kPowerOnAsyncMode;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@ constexpr const char* kDefaultFamily = "cedar-gen4";
 
 constexpr const char* kUsage =
     "usage: kx7emu [--family FAMILY] [--settings SETTINGS] [--no-touch] [--touch-feed PATH]\n"
+    "              [--fault STEP[:N]:KIND]... [--loader-protocol header|standard|ram-utility]\n"
     "       kx7emu --list\n"
     "       kx7emu --help\n"
     "\n"
@@ -37,6 +39,13 @@ constexpr const char* kUsage =
     "  --no-touch           no touches of the controller's own; without it a hand strokes the\n"
     "                       screen now and then, starting 3 s after the host last sent anything\n"
     "                       (so touches do not cut into a search or a command)\n"
+    "  --fault STEP[:N]:KIND\n"
+    "                       plant a fault in the download steps: the N-th time (default the first)\n"
+    "                       the controller meets STEP it answers as KIND says (refuse, silent,\n"
+    "                       garbage, wrong-sum, wrong-handshake, drop-off); repeatable;\n"
+    "                       \"--fault help\" lists the steps\n"
+    "  --loader-protocol P  what the GEN3/GEN4 code loader takes: header (default, the 8-byte\n"
+    "                       header form), standard (the bytes alone) or ram-utility\n"
     "  --touch-feed PATH    the touches come from PATH, a file (followed as it grows) or a FIFO, a\n"
     "                       line each: \"down A B\", \"move A B\", \"up\", or for one contact of many\n"
     "                       \"down ID A B\", \"move ID A B\", \"up ID\" (A, B 0 to 2047 from the top\n"
@@ -72,6 +81,7 @@ int main(int argc, char** argv) {
   std::string family = kDefaultFamily;
   std::string settings;
   bool noTouch = false;
+  kx7::emu::LoaderSwitches switches;
   std::string touchFeed;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
@@ -97,8 +107,28 @@ int main(int argc, char** argv) {
       for (const std::string& name : kx7::emu::InProcessFamilyNames()) std::printf("%s\n", name.c_str());
       return 0;
     }
+    std::string text;
     if (argument == "--no-touch") {
       noTouch = true;
+    } else if (argument == "--fault" || argument.rfind("--fault=", 0) == 0) {
+      if (!value("--fault", text)) return Usage("--fault needs STEP[:N]:KIND");
+      if (text == "help") {
+        std::fputs(kx7::emu::LoaderFaultSteps().c_str(), stdout);
+        return 0;
+      }
+      const std::optional<kx7::emu::LoaderFault> fault = kx7::emu::LoaderFaults::Parse(text);
+      if (!fault) return Usage(("--fault " + text + ": not STEP[:N]:KIND").c_str());
+      switches.faults.push_back(*fault);
+    } else if (argument == "--loader-protocol" || argument.rfind("--loader-protocol=", 0) == 0) {
+      if (!value("--loader-protocol", text)) return Usage("--loader-protocol needs header, standard or ram-utility");
+      if (text == "header")
+        switches.protocol = kx7::emu::LoaderProtocol::kHeader;
+      else if (text == "standard")
+        switches.protocol = kx7::emu::LoaderProtocol::kStandard;
+      else if (text == "ram-utility")
+        switches.protocol = kx7::emu::LoaderProtocol::kRamUtility;
+      else
+        return Usage(("--loader-protocol " + text + ": not header, standard or ram-utility").c_str());
     } else if (argument == "--family" || argument.rfind("--family=", 0) == 0) {
       if (!value("--family", family)) return Usage("--family needs a name");
     } else if (argument == "--touch-feed" || argument.rfind("--touch-feed=", 0) == 0) {
@@ -123,7 +153,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "kx7emu: --touch-feed: %s\n", problem.c_str());
     };
   }
-  std::unique_ptr<kx7::emu::EmulatedDevice> device = kx7::emu::CreateDevice(family, settings, !noTouch, feed);
+  std::unique_ptr<kx7::emu::EmulatedDevice> device = kx7::emu::CreateDevice(family, settings, !noTouch, feed, switches);
   if (!device) return Usage(("this build cannot make a \"" + family + "\" device").c_str());
   const std::string line = device->Line().ToString();
 

@@ -35,6 +35,8 @@ class MemoryExchange {
   // One line of the host, without its CR; returns what the controller answers.
   std::string OnLine(const std::string& line);
   bool Active() const { return step_ != Step::kIdle; }
+  // The next line of the host is a poke's values.
+  bool AwaitingValues() const { return step_ == Step::kValues; }
   void Abandon() { step_ = Step::kIdle; }
   // The poke whose values were stored by the last `OnLine`, if it stored any.
   std::optional<Poke> TakePoke();

@@ -181,23 +181,26 @@ void PtyServer::WriteToHost(const std::vector<std::uint8_t>& bytes) {
 void PtyServer::Serve() {
   using Clock = std::chrono::steady_clock;
   const Clock::time_point start = Clock::now();
-  const auto nowMs = [&] {
+  // The line runs in microseconds: at 9600 baud a character takes 1.04 ms, and a reply that
+  // waited for the next whole millisecond would add a millisecond to every turn of an exchange.
+  const auto nowUs = [&] {
     return static_cast<std::uint64_t>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+        std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count());
   };
-  SerialLine line(*device_, HostFraming::kSpeedAndStopBitsOnly);
+  SerialLine line(*device_, HostFraming::kSpeedAndStopBitsOnly, kMicrosecondTickNs);
   LineSettings host = HostSettings().value_or(device_->Line());
   std::vector<std::uint8_t> chunk(kReadChunk);
   for (;;) {
-    const std::uint64_t now = nowMs();
+    const std::uint64_t now = nowUs();
     host = HostSettings().value_or(host);
     WriteToHost(line.HostRead(host, now));
     const std::uint64_t next = line.NextEventMs();
-    int timeout = kMaxIdleMs;
-    if (next != kNever) timeout = next <= now ? 0 : static_cast<int>(std::min<std::uint64_t>(next - now, kMaxIdleMs));
+    std::uint64_t waitUs = static_cast<std::uint64_t>(kMaxIdleMs) * 1000;
+    if (next != kNever) waitUs = next <= now ? 0 : std::min<std::uint64_t>(next - now, waitUs);
+    const timespec timeout{static_cast<time_t>(waitUs / 1'000'000), static_cast<long>((waitUs % 1'000'000) * 1000)};
 
     std::array<pollfd, 2> watched{{{master_, POLLIN, 0}, {stopFd_, POLLIN, 0}}};
-    const int ready = ::poll(watched.data(), watched.size(), timeout);
+    const int ready = ::ppoll(watched.data(), watched.size(), &timeout, nullptr);
     if (ready < 0 && errno != EINTR) break;
     if (ready <= 0) continue;
     if (watched[1].revents != 0) break;
@@ -205,7 +208,7 @@ void PtyServer::Serve() {
       const ssize_t got = ::read(master_, chunk.data(), chunk.size());
       if (got > 0) {
         host = HostSettings().value_or(host);
-        line.HostWrite(chunk.data(), static_cast<std::size_t>(got), host, nowMs());
+        line.HostWrite(chunk.data(), static_cast<std::size_t>(got), host, nowUs());
       }
     } else if ((watched[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
       ::poll(&watched[1], 1, kErrorBackOffMs);

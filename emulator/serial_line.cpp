@@ -33,7 +33,6 @@ bool ParityBit(char parity, std::uint32_t data) {
 
 std::uint32_t DataMask(int dataBits) { return (1u << dataBits) - 1u; }
 
-std::uint64_t ToMsRoundingUp(std::uint64_t ns) { return (ns + kNanosecondsPerMs - 1) / kNanosecondsPerMs; }
 
 // A hand-made setting outside what a UART has is taken as the nearest one it has.
 LineSettings Usable(LineSettings settings) {
@@ -116,7 +115,15 @@ std::vector<ReceivedChar> ReceiveCharacter(std::uint8_t byte, const LineSettings
   return received;
 }
 
-SerialLine::SerialLine(EmulatedDevice& device, HostFraming framing) : device_(device), framing_(framing) {}
+SerialLine::SerialLine(EmulatedDevice& device, HostFraming framing, std::uint64_t tickNs)
+    : device_(device), framing_(framing), tickNs_(std::max<std::uint64_t>(tickNs, 1)) {}
+
+std::uint64_t SerialLine::DeviceMs(std::uint64_t tick) const { return tick * tickNs_ / kNanosecondsPerMs; }
+
+std::uint64_t SerialLine::TickOfMs(std::uint64_t ms) const {
+  if (ms == kNever) return kNever;
+  return ms * (kNanosecondsPerMs / std::min(tickNs_, kNanosecondsPerMs));
+}
 
 LineSettings SerialLine::EffectiveHost(const LineSettings& host, const LineSettings& device) const {
   if (framing_ == HostFraming::kVisible) return host;
@@ -136,7 +143,7 @@ void SerialLine::HostWrite(const std::uint8_t* bytes, std::size_t count, const L
   const LineSettings sender = EffectiveHost(host, device_.Line());
   const std::uint64_t characterNs = CharacterNanoseconds(sender);
   for (std::size_t i = 0; i < count; ++i) {
-    const std::uint64_t start = std::max(nowMs_ * kNanosecondsPerMs, hostSendFreeNs_);
+    const std::uint64_t start = std::max(nowTick_ * tickNs_, hostSendFreeNs_);
     hostSendFreeNs_ = start + characterNs;
     toDevice_.push_back(InFlight{hostSendFreeNs_, bytes[i], sender});
   }
@@ -145,7 +152,7 @@ void SerialLine::HostWrite(const std::uint8_t* bytes, std::size_t count, const L
 std::vector<ReceivedChar> SerialLine::HostReadCharacters(const LineSettings& host, std::uint64_t nowMs) {
   Advance(nowMs);
   std::vector<ReceivedChar> received;
-  while (!toHost_.empty() && toHost_.front().arrivalNs <= nowMs_ * kNanosecondsPerMs) {
+  while (!toHost_.empty() && toHost_.front().arrivalNs <= nowTick_ * tickNs_) {
     const InFlight character = toHost_.front();
     toHost_.pop_front();
     if (!Passes(host, character.sender)) continue;
@@ -162,11 +169,11 @@ std::vector<std::uint8_t> SerialLine::HostRead(const LineSettings& host, std::ui
   return bytes;
 }
 
-void SerialLine::DeliverToDevice(std::uint64_t atMs) {
+void SerialLine::DeliverToDevice(std::uint64_t atTick) {
   std::vector<std::uint8_t> bytes;
   const LineSettings line = device_.Line();
   const bool listening = device_.Present();
-  while (!toDevice_.empty() && ToMsRoundingUp(toDevice_.front().arrivalNs) <= atMs) {
+  while (!toDevice_.empty() && ToTickRoundingUp(toDevice_.front().arrivalNs) <= atTick) {
     const InFlight character = toDevice_.front();
     toDevice_.pop_front();
     // A controller that is off the line (rebooting) hears nothing.
@@ -174,56 +181,56 @@ void SerialLine::DeliverToDevice(std::uint64_t atMs) {
     for (const ReceivedChar& read : ReceiveCharacter(character.byte, character.sender, line))
       bytes.push_back(read.value);
   }
-  if (!bytes.empty()) device_.Receive(bytes.data(), bytes.size(), atMs);
+  if (!bytes.empty()) device_.Receive(bytes.data(), bytes.size(), DeviceMs(atTick));
 }
 
-void SerialLine::CollectOutput(std::uint64_t atMs) {
+void SerialLine::CollectOutput(std::uint64_t atTick) {
   // A device hands out the bytes meant for its current settings, then switches (a reply that
   // announces new settings leaves in the old ones): read the settings before each take.
   // A settings change without bytes still ends a take; what is due after it comes with the next.
   for (int take = 0; take < kMaxTakesAtOnce; ++take) {
     const LineSettings sender = device_.Line();
     const std::vector<std::uint8_t> output = device_.TakeOutput();
-    if (output.empty() && device_.NextEventMs() > atMs) return;
+    if (output.empty() && TickOfMs(device_.NextEventMs()) > atTick) return;
     const std::uint64_t characterNs = CharacterNanoseconds(sender);
     for (std::uint8_t byte : output) {
-      const std::uint64_t start = std::max(atMs * kNanosecondsPerMs, deviceSendFreeNs_);
+      const std::uint64_t start = std::max(atTick * tickNs_, deviceSendFreeNs_);
       deviceSendFreeNs_ = start + characterNs;
       toHost_.push_back(InFlight{deviceSendFreeNs_, byte, sender});
     }
   }
 }
 
-void SerialLine::Advance(std::uint64_t nowMs) {
-  nowMs = std::max(nowMs, nowMs_);
+void SerialLine::Advance(std::uint64_t now) {
+  now = std::max(now, nowTick_);
   // The device's own events and the arrivals, in time order; an arrival goes first when both are
   // due at once, so that a command that lands just as a report is due is seen before it.
-  std::uint64_t deviceFloor = nowMs_;
+  std::uint64_t deviceFloor = nowTick_;
   for (;;) {
-    const std::uint64_t arrival = toDevice_.empty() ? kNever : ToMsRoundingUp(toDevice_.front().arrivalNs);
+    const std::uint64_t arrival = toDevice_.empty() ? kNever : ToTickRoundingUp(toDevice_.front().arrivalNs);
     // A device that keeps saying it is due now would stall the clock; its next event counts as
-    // one millisecond later.
-    std::uint64_t deviceEvent = device_.NextEventMs();
+    // one of its milliseconds later.
+    std::uint64_t deviceEvent = TickOfMs(device_.NextEventMs());
     if (deviceEvent != kNever && deviceEvent < deviceFloor) deviceEvent = deviceFloor;
     const std::uint64_t next = std::min(arrival, deviceEvent);
-    if (next == kNever || next > nowMs) break;
+    if (next == kNever || next > now) break;
     if (arrival <= deviceEvent) {
       DeliverToDevice(arrival);
     } else {
-      device_.Advance(deviceEvent);
-      deviceFloor = deviceEvent + 1;
+      device_.Advance(DeviceMs(deviceEvent));
+      deviceFloor = TickOfMs(DeviceMs(deviceEvent) + 1);
     }
     CollectOutput(next);
   }
-  device_.Advance(nowMs);
-  CollectOutput(nowMs);
-  nowMs_ = nowMs;
+  device_.Advance(DeviceMs(now));
+  CollectOutput(now);
+  nowTick_ = now;
 }
 
 std::uint64_t SerialLine::NextEventMs() const {
-  std::uint64_t next = device_.NextEventMs();
-  if (!toDevice_.empty()) next = std::min(next, ToMsRoundingUp(toDevice_.front().arrivalNs));
-  if (!toHost_.empty()) next = std::min(next, ToMsRoundingUp(toHost_.front().arrivalNs));
+  std::uint64_t next = TickOfMs(device_.NextEventMs());
+  if (!toDevice_.empty()) next = std::min(next, ToTickRoundingUp(toDevice_.front().arrivalNs));
+  if (!toHost_.empty()) next = std::min(next, ToTickRoundingUp(toHost_.front().arrivalNs));
   return next;
 }
 

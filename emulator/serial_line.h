@@ -64,9 +64,17 @@ enum class HostFraming {
   kSpeedAndStopBitsOnly,  // a pseudo-terminal: see above
 };
 
+// The line's clock ticks in milliseconds (the message loop's clock, in-process) unless it is made
+// with a finer tick (the pseudo-terminal server runs it in microseconds, so that a character at
+// 9600 baud is not rounded up to the next millisecond): every time argument and result below is
+// in ticks. The device always sees milliseconds.
+inline constexpr std::uint64_t kMillisecondTickNs = 1'000'000;
+inline constexpr std::uint64_t kMicrosecondTickNs = 1'000;
+
 class SerialLine {
  public:
-  explicit SerialLine(EmulatedDevice& device, HostFraming framing = HostFraming::kVisible);
+  explicit SerialLine(EmulatedDevice& device, HostFraming framing = HostFraming::kVisible,
+                      std::uint64_t tickNs = kMillisecondTickNs);
 
   // The host sends: each byte goes on the line when the previous one is out and reaches the
   // device one character time later.
@@ -93,16 +101,20 @@ class SerialLine {
   // The host's settings as the model uses them, completed from `device` where they are not seen.
   LineSettings EffectiveHost(const LineSettings& host, const LineSettings& device) const;
   bool Passes(const LineSettings& host, const LineSettings& device) const;
-  void DeliverToDevice(std::uint64_t atMs);
-  void CollectOutput(std::uint64_t atMs);
+  void DeliverToDevice(std::uint64_t atTick);
+  void CollectOutput(std::uint64_t atTick);
+  std::uint64_t ToTickRoundingUp(std::uint64_t ns) const { return (ns + tickNs_ - 1) / tickNs_; }
+  std::uint64_t DeviceMs(std::uint64_t tick) const;
+  std::uint64_t TickOfMs(std::uint64_t ms) const;
 
   EmulatedDevice& device_;
   const HostFraming framing_;
+  const std::uint64_t tickNs_;
   std::deque<InFlight> toDevice_;
   std::deque<InFlight> toHost_;
   std::uint64_t hostSendFreeNs_ = 0;    // when the host's transmitter is done with what it has
   std::uint64_t deviceSendFreeNs_ = 0;  // the same for the device
-  std::uint64_t nowMs_ = 0;
+  std::uint64_t nowTick_ = 0;
 };
 
 }  // namespace kx7::emu

@@ -1,5 +1,6 @@
 // kx7sdu: the desktop program.
 #include <QApplication>
+#include <QDialog>
 #include <QMdiArea>
 #include <QDir>
 #include <QScreen>
@@ -30,6 +31,7 @@
 #include "command_line_help_dialog.h"
 #include "controller_info_dialog.h"
 #include "draw_views.h"
+#include "loader_views.h"
 #include "log_views.h"
 #include "main_window.h"
 #include "options_dialog.h"
@@ -123,6 +125,7 @@ int main(int argc, char** argv) {
   kx7::RegisterParamViews();
   kx7::RegisterDrawViews();
   kx7::RegisterOptionsDialog();
+  kx7::RegisterLoaderViews();
 
   kx7::CMainFrame::Environment environment;
   const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry()
@@ -218,6 +221,20 @@ int main(int argc, char** argv) {
         if (top->grab().save(name, "PNG"))
           std::printf("Saved a picture of the full-screen window: %s\n",
                       QFileInfo(name).absoluteFilePath().toUtf8().constData());
+      }
+      // A modal dialog open now (a loader dialog, ...): its picture goes beside the main window's,
+      // and it is closed so that the program can end.
+      int dialogCount = 0;
+      for (QWidget* top : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(top);
+        if (dialog == nullptr || !dialog->isVisible()) continue;
+        const QFileInfo info(file);
+        const QString name = info.path() + "/" + info.completeBaseName() + "-dialog" +
+                             (dialogCount++ ? QString::number(dialogCount) : QString()) + "." + info.suffix();
+        if (dialog->grab().save(name, "PNG"))
+          std::printf("Saved a picture of the dialog \"%s\": %s\n", dialog->windowTitle().toUtf8().constData(),
+                      QFileInfo(name).absoluteFilePath().toUtf8().constData());
+        dialog->done(QDialog::Rejected);
       }
       std::printf("Status bar: %s\n", window.StatusBarText().toUtf8().constData());
       // What the terminal shows, when one is open: its last lines.

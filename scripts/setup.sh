@@ -7,7 +7,7 @@ build="$1"
 shift
 
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libudev-dev libhidapi-dev
-          libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev xvfb xauth socat)
+          libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev libssl-dev srecord xvfb xauth socat)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

@@ -9,6 +9,8 @@ void AddCommandGroups(CliApp& cli) {
   AddDecodeCommand(cli);
   AddTerminalCommand(cli);
   AddParamsCommands(cli);
+  AddFirmwareCommands(cli);
+  AddDownloadCommand(cli);
   AddDrawCommands(cli);
 }
 

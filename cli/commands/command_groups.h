@@ -23,6 +23,12 @@ void AddTerminalCommand(CliApp& cli);
 // params show|save|restore, block7.
 void AddParamsCommands(CliApp& cli);
 
+// image info, image convert.
+void AddFirmwareCommands(CliApp& cli);
+
+// download, and "-download=" / "-dloadall=" without a command.
+void AddDownloadCommand(CliApp& cli);
+
 // draw, mdraw, options.
 void AddDrawCommands(CliApp& cli);
 

@@ -5,6 +5,7 @@
 #include "app/command_line_help.h"
 #include "display/format_commands.h"
 #include "draw/draw_windows.h"
+#include "firmware/firmware_commands.h"
 #include "display/terminal_commands.h"
 #include "frame/tools_launcher.h"
 #include "log/log_file.h"
@@ -50,6 +51,7 @@ std::unique_ptr<CMainFrame> CDiagnosticApp::CreateMainFrame(MessageLoop& loop, U
   InstallToolsLauncher(*frame);
   InstallParamCommands(*frame);
   InstallDrawWindows(*frame);
+  firmware::InstallFirmwareCommands(*frame);
   TerminalCommands& terminal = InstallTerminalCommands(*frame);
   // The Format menu and the terminal's report choices on the driver and HID links.
   UsbLinks& usb = *protocol.usb;

@@ -112,7 +112,7 @@ class CMainFrame : public Window, public SerialPortHost {
   std::array<ReceiveBuffer, kSerialPortCount> buffers;
   std::array<std::unique_ptr<CSerialPort>, kSerialPortCount> serialPorts;
 
-  UiHost& Ui() const { return ui_; }
+  UiHost& Ui() const { return unattendedUi_ != nullptr ? *unattendedUi_ : ui_; }
   PortDirectory& Ports() const { return portDirectory_; }
 
   // --- Listener table and dispatch --------------------------------------------------------
@@ -209,6 +209,19 @@ class CMainFrame : public Window, public SerialPortHost {
   void ShowInTerminal(const std::string& text);
 
   // --- Windows and timers ----------------------------------------------------------------
+  // The one pending notification: when a controller search ends, `message` is posted to `window`
+  // once (wParam = lParam = message) and the notification is cleared. A tool that reboots the
+  // controller leaves it before it asks for the search, and so learns that the controller is
+  // back (or that the search gave up).
+  struct PendingNotification {
+    WindowId window = kNoWindow;
+    MessageId message = 0;
+  };
+  PendingNotification pendingNotification;
+  void SetPendingNotification(WindowId window, MessageId message) { pendingNotification = {window, message}; }
+  // A user interface that answers for the operator while a command-line job runs (nothing:
+  // the program's own one).
+  void SetUnattendedUi(UiHost* ui) { unattendedUi_ = ui; }
   Rect FullScreenRect() const;
   void PostLater(WindowId window, MessageId message, std::uint32_t delayMs);
   void PostWhenLinked(WindowId window, MessageId message, std::uint32_t delayMs);
@@ -262,6 +275,7 @@ class CMainFrame : public Window, public SerialPortHost {
   void SendToListener(int slot, MessageId message, WParam wParam, LParam lParam);
 
   UiHost& ui_;
+  UiHost* unattendedUi_ = nullptr;
   PortDirectory& portDirectory_;
   Environment environment_;
   std::string settingsPath_;

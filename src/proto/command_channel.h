@@ -88,6 +88,8 @@ class CommandChannel : public ByteCollector {
   // Target 'D' (the second processor) or 'L' (its loader). False when the controller refused.
   bool EnterPassThrough(char target);
   void ExitPassThrough();
+  // Closes the serial controller port and opens it again at `settings` (which become the link's).
+  bool ReopenPort(const std::string& settings);
   // The port settings pass-through goes back to.
   std::string rememberedSettings = "9600,N,8,1";
 
@@ -117,7 +119,6 @@ class CommandChannel : public ByteCollector {
   bool CommandSetReadBlock(int number, std::vector<std::uint8_t>& block);
   bool CommandSetWriteBlock(int number, std::vector<std::uint8_t>& block, bool noWait);
   bool DriverPassThroughVariant() const;
-  bool ReopenPort(const std::string& settings);
   bool PassThroughReadBlock(int number, std::vector<std::uint8_t>& block);
   bool PassThroughWriteBlock(int number, std::vector<std::uint8_t>& block, bool noWait);
 

@@ -43,8 +43,7 @@ ControllerFinder::~ControllerFinder() {
 }
 
 void ControllerFinder::SetFindRequester(WindowId window, MessageId message) {
-  requester_ = window;
-  requesterMessage_ = message;
+  frame_.SetPendingNotification(window, message);
 }
 
 void ControllerFinder::Log(const std::string& text) { frame_.EchoToTerminal(text); }
@@ -279,11 +278,10 @@ void ControllerFinder::FinishFind() {
     info_.SetCloseButtonText("OK");
     frame_.Loop().Sleep(find::kWaitAfterFoundMs);
   }
-  if (requester_ != kNoWindow) {
+  if (const CMainFrame::PendingNotification pending = frame_.pendingNotification; pending.window != kNoWindow) {
     info_.Hide();
-    frame_.Loop().Post(requester_, requesterMessage_, requesterMessage_, static_cast<LParam>(requesterMessage_));
-    requester_ = kNoWindow;
-    requesterMessage_ = 0;
+    frame_.Loop().Post(pending.window, pending.message, pending.message, static_cast<LParam>(pending.message));
+    frame_.pendingNotification = {};
     return;
   }
   if (!(requestFlags_ & find::kShowWindow)) info_.Hide();

@@ -29,8 +29,9 @@ class ControllerFinder {
   int PingController(std::uint32_t flags);
   void FinishFind();
 
-  // A tool that asks for a search leaves its window and message; on success the message is posted
-  // to it (wParam = lParam = message).
+  // A tool that asks for a search leaves its window and message (the frame's pending
+  // notification); at the end of the search the message is posted to it (wParam = lParam =
+  // message).
   void SetFindRequester(WindowId window, MessageId message);
 
   // The USB hardware ids of the present devices ("USB\VID_0596&PID_0001&REV_0100"); the platform's
@@ -79,8 +80,6 @@ class ControllerFinder {
   bool hideAfter_ = false;
   bool running_ = false;
   bool jobStarted_ = false;
-  WindowId requester_ = kNoWindow;
-  MessageId requesterMessage_ = 0;
 };
 
 }  // namespace kx7

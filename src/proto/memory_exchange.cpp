@@ -35,9 +35,9 @@ bool ValidMemory(int memory) { return memory >= 0 && memory < memory::kCount; }
 // The driver and HID requests carry a 16-bit address.
 constexpr std::uint64_t kLinkAddressSpace = 0x10000;
 
-// The controller refuses a line with SOH "1" CR.
-bool IsRefusal(const std::string& line) {
-  return line.size() >= 3 && static_cast<std::uint8_t>(line[0]) == kSoh && line[1] == '1' &&
+// The controller took the line: SOH "0" CR.
+bool IsAcknowledgement(const std::string& line) {
+  return line.size() >= 3 && static_cast<std::uint8_t>(line[0]) == kSoh && line[1] == '0' &&
          static_cast<std::uint8_t>(line[2]) == kCr;
 }
 
@@ -279,8 +279,9 @@ void MemoryExchange::OnLine() {
     case memory::kWriteClosingLine:
       StopGuard();
       Notify();
-      if (write_ && IsRefusal(lineBuffer_)) {
-        // The controller did not take the values.
+      if (write_ && !IsAcknowledgement(lineBuffer_)) {
+        // The controller did not take the values (a refusal, or an answer that is no
+        // acknowledgement: the values are not known to be stored).
         failed_ = true;
         End();
       } else if (remaining_ > 0) {

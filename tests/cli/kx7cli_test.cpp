@@ -1079,3 +1079,72 @@ TEST_F(Kx7cliController, ATouchFeedDrivesTheEmulatedControllersTouches) {
 }
 
 }  // namespace
+
+// --- download ------------------------------------------------------------------------------
+
+namespace {
+
+std::string WriteImage(const std::string& folder, std::size_t length) {
+  const std::string path = folder + "/fw.bin";
+  std::ofstream file(path, std::ios::binary);
+  for (std::size_t i = 0; i < length; ++i) file.put(static_cast<char>(i * 7 + 3));
+  return path;
+}
+
+}  // namespace
+
+TEST_F(Kx7cliController, DownloadEndsWithTheDownloadResultCodes) {
+  const std::string image = WriteImage(folder_, 300);
+  {
+    std::ofstream(folder_ + "/empty.bin", std::ios::binary);
+  }
+  struct Case {
+    std::string arguments;
+    int exitCode;
+    std::string json;  // the final object, or "" for none checked
+  };
+  const std::vector<Case> cases = {
+      // A Larch in its boot loader: the Firmware Loader, by the menus and by the command-line rule.
+      {"--emulate larch-mt download fw.bin --json", 0, R"({"result":0,"loader":"firmware","bytes":300,"message":""})"},
+      {"--emulate larch-mt -download=fw.bin", 0, ""},
+      // A Larch running its application: the menus' loader enters the boot loader itself; the
+      // command-line rule has no loader for its feature word.
+      {"--emulate larch download fw.bin --no-reboot --json", 0, R"({"result":0,"loader":"firmware","bytes":300,"message":""})"},
+      {"--emulate larch --json -dloadall=fw.bin", 2, R"({"result":2,"loader":null,"bytes":0,"message":""})"},
+      {"--emulate larch-mt download missing.bin --json", 4,
+       R"({"result":4,"loader":"firmware","bytes":0,"message":"Failed to open file!"})"},
+      {"--emulate larch-mt download empty.bin --json", 5, ""},
+      {"--emulate larch-mt download fw.bin --loader cedar-gen2", 2, ""},
+      {"--emulate larch-mt download fw.bin --loader nonsense", 64, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    const Result result = Run("--no-system-ports " + c.arguments);
+    EXPECT_EQ(result.exitCode, c.exitCode) << result.output;
+    if (!c.json.empty()) {
+      EXPECT_EQ(result.out, c.json + "\n") << result.err;
+    }
+  }
+  const Result lines = Run("--no-system-ports --emulate larch-mt download fw.bin");
+  EXPECT_EQ(lines.exitCode, 0) << lines.output;
+  EXPECT_EQ(Lines(lines.out).back(), "300 of 300 Bytes Sent");
+  (void)image;
+}
+
+TEST_F(Kx7cliController, ADownloadThatTheBootLoaderRefusesMidwayEndsWithExitCode3) {
+  WriteImage(folder_, 600);
+  for (const char* fault : {"PD:4:refuse", "PE:1:silent", "PD-data:2:drop-off"}) {
+    SCOPED_TRACE(fault);
+    EmulatorProcess emulator;
+    ASSERT_TRUE(emulator.Start({"--family", "larch-mt", "--no-touch", "--fault", fault}));
+    const Result result =
+        Run("--no-system-ports --port COM1=" + emulator.Path() + " --link COM1,9600,N,8,1 download fw.bin --json");
+    EXPECT_EQ(result.exitCode, 3) << result.output;
+    const nlohmann::json object = nlohmann::json::parse(result.out, nullptr, false);
+    ASSERT_TRUE(object.is_object()) << result.out;
+    EXPECT_EQ(object["message"], "Error Poke Frame");
+    EXPECT_LT(object["bytes"].get<int>(), 600);
+    EXPECT_NE(result.err.find("Error Poke Frame"), std::string::npos) << result.err;
+    EXPECT_LT(result.seconds, 30.0) << "every wait is bounded";
+  }
+}

@@ -473,7 +473,7 @@ TEST_F(ControllerTest, SlowPassThroughKeepsTheSpeed) {
 }
 
 TEST_F(ControllerTest, DoubledDleIsOneDataByteForTheSecondProcessor) {
-  Make("cedar-gen2");
+  Make("cedar-gen3");
   EXPECT_EQ(Cmd("MPL9"), kOk + ".");
   EXPECT_EQ(Raw("F"), "\xC6");
   // One image of three bytes 0x10 0x04 0x10 at the firmware image's address 0x20: every DLE
@@ -589,14 +589,22 @@ TEST_F(ControllerTest, DefaultParameterImageSetsThePanelId) {
 
 TEST_F(ControllerTest, LarchPageLoaderWritesTheImage) {
   Make("larch");
+  EXPECT_EQ(Cmd("PB"), kRefusal) << "the page loader runs in the boot loader only";
+  Make("larch-mt");
   EXPECT_EQ(Cmd("PB"), Reply("0100"));
   EXPECT_EQ(Cmd("PD"), kOk);
   EXPECT_EQ(Raw("0102030405\r"), kOk);
   EXPECT_EQ(Cmd("PD"), kOk);
   EXPECT_EQ(Raw("06\r"), kOk);
   EXPECT_EQ(Cmd("PE"), kOk);
-  EXPECT_EQ(Raw("0002\r"), kOk);
-  for (std::uint32_t i = 0; i < 6; ++i) EXPECT_EQ(controller_->Memories().Cell(9, 0x200 + i), i + 1);
+  EXPECT_EQ(Raw("0002\r"), kRefusal) << "pages come in order from 0";
+  EXPECT_EQ(Cmd("PD"), kOk);
+  EXPECT_EQ(Raw("0102030405\r"), kOk);
+  EXPECT_EQ(Cmd("PE"), kOk);
+  EXPECT_EQ(Raw("0000\r"), kOk);
+  for (std::uint32_t i = 0; i < 5; ++i) EXPECT_EQ(controller_->Memories().Cell(9, i), i + 1);
+  EXPECT_EQ(Cmd("PD"), kOk);
+  EXPECT_EQ(Raw(std::string(66, '0') + "\r"), kRefusal) << "more than 32 bytes in a piece";
   EXPECT_EQ(Cmd("PD"), kOk);
   EXPECT_EQ(Raw(std::string(514, '0') + "\r"), kRefusal) << "more than a page";
   Make("birch");
