@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "firmware/image_buffer.h"
+#include "params/comm_byte.h"
 
 namespace kx7::firmware {
 namespace {
@@ -84,51 +85,15 @@ class ImageView {
   std::span<const std::uint8_t> image_;
 };
 
+// Block1's baud and framing codes read as the parameter editors read them; a code that names no
+// setting shows as "baud?" or "params?".
 std::string Block1Baud(int code) {
-  switch (code) {
-    case 1:
-      return "19200";
-    case 3:
-      return "4800";
-    case 4:
-      return "2400";
-    case 5:
-      return "1200";
-    case 0:
-    case 2:
-      return "9600";
-    default:
-      return "baud?";
-  }
+  std::string baud = CommByteBaud(code).value_or("baud?,");
+  baud.pop_back();  // the settings string's comma
+  return baud;
 }
 
-std::string Block1Framing(int code) {
-  switch (code) {
-    case 1:
-      return "E,7,1";
-    case 3:
-      return "O,7,1";
-    case 4:
-    case 6:
-      return "N,8,1";
-    case 5:
-      return "E,8,1";
-    case 7:
-      return "O,8,1";
-    case 8:
-    case 10:
-      return "N,7,2";
-    case 9:
-      return "E,7,2";
-    case 11:
-      return "O,7,2";
-    case 12:
-    case 14:
-      return "N,8,2";
-    default:
-      return "params?";
-  }
-}
+std::string Block1Framing(int code) { return CommByteFraming(code).value_or("params?"); }
 
 std::string Block6Settings(const ImageView& view, std::size_t block6) {
   static constexpr const char* kSpeeds[] = {"300", "600", "1200", "2400", "4800", "9600", "19200", "38400", "56700", "115200"};
