@@ -10,6 +10,7 @@ void AddCommandGroups(CliApp& cli) {
   AddTerminalCommand(cli);
   AddParamsCommands(cli);
   AddDrawCommands(cli);
+  AddCalibrationCommands(cli);
 }
 
 }  // namespace kx7::cli
