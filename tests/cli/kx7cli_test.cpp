@@ -956,6 +956,7 @@ TEST_F(Kx7cliController, DefaultParamsGoInWithTheSp2ExchangeAndWarningsNeedForce
   const Result forced = Run(emulate + "params restore p.dat --force --json");
   EXPECT_EQ(forced.exitCode, 0) << forced.output;
   EXPECT_EQ(forced.out, "{\"Kind\":\"dat\",\"Written\":true,\"Verified\":true,\"Message\":\"\"}\n");
+}
 
 // --- draw, mdraw, options -----------------------------------------------------------------------
 
