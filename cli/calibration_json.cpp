@@ -1,18 +1,9 @@
 #include "calibration_json.h"
 
 #include "calibration/calibration_constants.h"
+#include "proto/command_channel.h"
 
 namespace kx7::cli {
-
-std::string HexText(const std::vector<std::uint8_t>& bytes) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  for (const std::uint8_t b : bytes) {
-    text += kDigits[b >> 4];
-    text += kDigits[b & 0x0F];
-  }
-  return text;
-}
 
 Json PairsJson(const NodePairs& pairs) {
   Json list = Json::array();
@@ -34,7 +25,7 @@ Json LinearizationJson(const LinearizationResult& r) {
   o["Raw"] = PairsJson(r.raw);
   o["Normalized"] = r.normalized ? PairsJson(*r.normalized) : Json(nullptr);
   o["Corrections"] = r.corrections ? PairsJson(*r.corrections) : Json(nullptr);
-  o["Block2"] = r.block2 ? Json(HexText(*r.block2)) : Json(nullptr);
+  o["Block2"] = r.block2 ? Json(HexPairs(*r.block2)) : Json(nullptr);
   return o;
 }
 
@@ -43,7 +34,7 @@ std::string LinearizationText(const LinearizationResult& r) {
   text += "Extents: " + std::to_string(r.xLow) + " " + std::to_string(r.xHigh) + " " + std::to_string(r.yLow) + " " +
           std::to_string(r.yHigh) + "\n";
   text += "Corners: " + (r.corners ? std::to_string(*r.corners) : std::string("null")) + "\n";
-  text += "Block2: " + (r.block2 ? HexText(*r.block2) : std::string("null")) + "\n";
+  text += "Block2: " + (r.block2 ? HexPairs(*r.block2) : std::string("null")) + "\n";
   text += "Result: " + r.text + "\n";
   return text;
 }
@@ -63,7 +54,7 @@ Json RawCalibrationJson(const RawCalibrationResult& r, const std::optional<std::
   o["Ylow"] = r.yLow;
   o["Yhigh"] = r.yHigh;
   o["Message"] = r.message;
-  o["Block1"] = block1 ? Json(HexText(*block1)) : Json(nullptr);
+  o["Block1"] = block1 ? Json(HexPairs(*block1)) : Json(nullptr);
   return o;
 }
 

@@ -16,8 +16,6 @@
 
 namespace kx7::cli {
 
-// Upper-case hexadecimal pairs, no separators.
-std::string HexText(const std::vector<std::uint8_t>& bytes);
 Json PairsJson(const NodePairs& pairs);
 
 // Result, Clock, Xlow, Xhigh, Ylow, Yhigh, Corners, BalancingFold, Normalization, Raw (grid

@@ -23,6 +23,7 @@
 #include "cli_app.h"
 #include "command_groups.h"
 #include "controller/controller_types.h"
+#include "proto/command_channel.h"
 
 namespace kx7::cli {
 namespace {
@@ -62,12 +63,10 @@ constexpr const char* kProveMathHelp =
     "Points. Exit code 0 on \"Prove OK\", 1 otherwise, 4 when the DVT file cannot be written, 5 for\n"
     "input --hex cannot read.";
 
+// Hexadecimal pairs without separators; `exact` bytes unless it is 0.
 std::optional<std::vector<std::uint8_t>> ReadBlockHex(const std::string& text, std::size_t exact) {
-  if (text.empty() || text.size() % 2 != 0) return std::nullopt;
-  for (const char c : text)
-    if (std::isspace(static_cast<unsigned char>(c))) return std::nullopt;
-  auto bytes = ReadHexBytes(text);
-  if (!bytes || (exact != 0 && bytes->size() != exact)) return std::nullopt;
+  auto bytes = ParseHexPairs(text);
+  if (!bytes || bytes->empty() || (exact != 0 && bytes->size() != exact)) return std::nullopt;
   return bytes;
 }
 

@@ -1,6 +1,6 @@
 // The calibration subsystem's own numbers and texts: the target tables (in 1/2048 of the window,
-// x from the left, y from the top), the linearization grid, the sampling rows of each controller
-// type, the colours, the window timers and the message texts.
+// x from the left, y from the top), the linearization grid, the sampling rows, the colours a
+// prove gives its targets and the message texts.
 #pragma once
 
 #include <array>
@@ -11,18 +11,12 @@
 namespace kx7::cal {
 
 // --- Colours ---------------------------------------------------------------------------------
-inline constexpr Color kBlack = Rgb(0, 0, 0);
 inline constexpr Color kWhite = Rgb(255, 255, 255);
 inline constexpr Color kYellow = Rgb(255, 255, 0);
-inline constexpr Color kBlue = Rgb(0, 0, 255);
 inline constexpr Color kGreen = Rgb(0, 255, 0);
 inline constexpr Color kRed = Rgb(255, 0, 0);
-inline constexpr Color kMagenta = Rgb(255, 0, 255);
-inline constexpr Color kDarkGreen = Rgb(0, 128, 64);
-inline constexpr Color kLightGrey = Rgb(192, 192, 192);
 
 // --- Positions -------------------------------------------------------------------------------
-inline constexpr int kScale = 2048;  // a target position u lies at pixel u * size / 2048
 inline constexpr int kFull = 2047;   // the largest controller coordinate
 
 // The linearization grid: node k at (kGrid[k % 5], kGrid[k / 5]) of normalised space.
@@ -44,17 +38,6 @@ inline constexpr std::array<std::array<int, 2>, 4> kProve4 = {{{255, 256}, {1791
 inline constexpr std::array<int, 5> kDvtIdealY = {1945, 1535, 1023, 511, 102};
 inline constexpr int kDvtTouches = 10;
 
-// Two-point calibration targets in 1/2048 of the screen (lower left, upper right); the third
-// target sits at (lower-left x, upper-right y).
-inline constexpr int kCalLowX = 256;
-inline constexpr int kCalHighY = 1792;
-inline constexpr int kCornerRobotLow = 50;
-inline constexpr int kCornerRobotHigh = 1997;
-// The follow-up calibration of the linearization window: drawn at (255, 1791) and (1791, 255),
-// touched by the robot at (256, 1792) and (1792, 256).
-inline constexpr int kFollowUpLow = 255;
-inline constexpr int kFollowUpHigh = 1791;
-
 // --- Sampling --------------------------------------------------------------------------------
 // A ring of `ring` samples; at lift-off the `window` samples starting `skip` after the oldest are
 // averaged without their largest and smallest value.
@@ -72,49 +55,16 @@ inline constexpr double kProveBand = 1.5;           // percent of the screen, 16
 inline constexpr double kPercentPerCount = 0.048828125;  // 100 / 2048
 inline constexpr double kDefaultProveAccuracy = 1.09;
 
-// --- Timers and pauses -----------------------------------------------------------------------
-inline constexpr std::uint32_t kStatusTimer = 1;
-inline constexpr std::uint32_t kStatusFirstMs = 1000;
-inline constexpr std::uint32_t kStatusEveryMs = 100;
-// Timer of the linearization window's own steps (the pauses it takes between its exchanges).
-inline constexpr std::uint32_t kStepTimer = 2;
-inline constexpr int kSteppedWaitTicks = 20;   // mode 33: ticks before a step command is sent
-inline constexpr int kSteppedFailAdvance = 10;  // a step command that could not be sent
-inline constexpr std::uint32_t kBirch2CalibrateMs = 200;
-inline constexpr std::uint32_t kResistiveBlock2Ms = 500;
-inline constexpr std::uint32_t kSaveWaitMs = 2000;
-inline constexpr std::uint32_t kResetGapMs = 200;
-inline constexpr std::uint32_t kPingWaitMs = 1000;
-inline constexpr std::uint32_t kHidStepMs = 100;
-inline constexpr std::uint32_t kProveStartMs = 200;
-inline constexpr std::uint32_t kProvePauseMs = 100;
-
 // --- Texts -----------------------------------------------------------------------------------
 inline constexpr const char* kCaption = "KX7SDU";
-inline constexpr const char* kCalTitle = "2pt Cal";
-inline constexpr const char* kLinearizationTitle = "Linearization";
-inline constexpr const char* kDvtTitle = "25pt Prove";
-inline constexpr const char* kCantStartCal = "Can't Start Cal";
-inline constexpr const char* kCalFailed = "Cal Failed";
-inline constexpr const char* kCalibrationFailed = "Calibration Failed";
-inline constexpr const char* kCalibrationCanceled = "Calibration Canceled";
-inline constexpr const char* kLinearizationCanceled = "Linearization Canceled";
-inline constexpr const char* kProveCanceled = "Prove Canceled";
 inline constexpr const char* kLinearizationFailed = "Linearization Failed";
 inline constexpr const char* kLinFailedCorners = "Lin Failed [Corners = %d ]";
 inline constexpr const char* kRawCalOk2 = "Cal @%d:00 OK";
 inline constexpr const char* kRawCalOk3 = "Cal OK\nflipX=%d\nflipY=%d\nswapXY=%d";
 inline constexpr const char* kRawCalFailed = "Cal @%d:00 Failed,  Error[%d]";
 inline constexpr const char* kStandardPinout = "\nCaution: Standard Pinout Assumed!";
-inline constexpr const char* kSavingLinearization = "Saving Linearization Data...";
-inline constexpr const char* kTouchLowerLeft = "Touch LL Cal target for 2 seconds and release";
-inline constexpr const char* kTouchUpperRight = "Touch UR Cal target for 2 seconds and release";
-inline constexpr const char* kProveNow = "Linearize @%d:00 Done. Prove Now?";
 inline constexpr const char* kProveOk = "Prove OK";
 inline constexpr const char* kProveFailed = "Prove Failed";
 inline constexpr const char* kFailedToOpenFile = "Failed to open file!";
-inline constexpr const char* kDvtFilter = "Data Files (*.dat)|*.dat|All Files (*.*)|*.*||";
-inline constexpr const char* kDvtExtension = "dat";
-inline constexpr const char* kPenOrFinger = "Please select Pen-Only or Finger-Only           Operation";
 
 }  // namespace kx7::cal

@@ -87,18 +87,13 @@ std::size_t ProveJudge::Slot(int display, int touch) const {
 }
 
 ProveJudge::Event ProveJudge::Feed(std::uint8_t byte) {
-  if (byte & 0x80) {
-    packet_[0] = byte;
-    position_ = 1;
-    return Event::kNone;
-  }
-  if (position_ == 0) return Event::kNone;
-  packet_[position_++] = byte;
-  if (position_ < packet_.size()) return Event::kNone;
-  position_ = 0;
-  const int x = ((packet_[1] >> 3) & 0x1F) + (packet_[2] << 4);
-  const int y = ((packet_[3] >> 3) & 0x1F) + (packet_[4] << 4);
-  return Packet((packet_[0] & 0x40) != 0, x, y);
+  const std::optional<TouchPacket> packet = packets_.Feed(byte);
+  if (!packet) return Event::kNone;
+  const TouchPacket& p = *packet;
+  // The tablet packet's 14-bit values reduced to 11 bits.
+  const int x = ((p[1] >> 3) & 0x1F) + (p[2] << 4);
+  const int y = ((p[3] >> 3) & 0x1F) + (p[4] << 4);
+  return Packet((p[0] & 0x40) != 0, x, y);
 }
 
 ProveJudge::Event ProveJudge::Packet(bool touching, int x, int y) {

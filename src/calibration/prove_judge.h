@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "calibration/touch_packets.h"
 #include "platform/canvas.h"
 
 namespace kx7 {
@@ -114,9 +115,7 @@ class ProveJudge {
   std::vector<bool> pass_;
   std::vector<std::optional<ProvePoint>> points_;
   std::vector<std::array<std::array<int, 2>, 10>> stored_;
-  // Packet assembly.
-  std::array<std::uint8_t, 5> packet_{};
-  std::size_t position_ = 0;
+  PacketAssembler packets_;
 };
 
 // The DVT data file: a header of ten "X%d,Y%d," items, then one line per ideal target with its ten

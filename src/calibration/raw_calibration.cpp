@@ -115,9 +115,7 @@ int SensorOrientationCode(int clock) {
 
 RawCalibrationResult RawCalibrate(const RawCalibrationInput& input) {
   RawCalibrationResult result;
-  if (input.targets.size() < 2) {
-    result.error = 1;
-  }
+  if (input.targets.size() < 2) result.error = 1;
   const auto target = [&](std::size_t k) {
     return k < input.targets.size() ? input.targets[k] : std::array<long long, 2>{0, 0};
   };
@@ -152,7 +150,8 @@ RawCalibrationResult RawCalibrate(const RawCalibrationInput& input) {
   const long long ky = static_cast<long long>(std::round(static_cast<double>((yHi - yLo) * e) / divisor));
   std::array<long long, 4> extents = {xLo - kx, xHi + kx, yLo - ky, yHi + ky};
 
-  if (input.optimizeCorners && input.targets.size() >= 2) {
+  // Targets in inconsistent halves fail as they are: the optimisation would only hide why.
+  if (input.optimizeCorners && result.error == 0) {
     bool converged = false;
     if (!OptimizeCorners(input, result.clock, extents, result.rounds, converged) || !converged) result.error = 3;
   }

@@ -16,7 +16,7 @@ std::uint8_t Status(const std::uint8_t* record) { return static_cast<std::uint8_
 
 }  // namespace
 
-std::optional<RawTouch> RawPacketReader::Feed(std::uint8_t byte) {
+std::optional<TouchPacket> PacketAssembler::Feed(std::uint8_t byte) {
   if (byte & 0x80) {
     packet_[0] = byte;
     position_ = 1;
@@ -26,10 +26,17 @@ std::optional<RawTouch> RawPacketReader::Feed(std::uint8_t byte) {
   packet_[position_++] = byte;
   if (position_ < packet_.size()) return std::nullopt;
   position_ = 0;
+  return packet_;
+}
+
+std::optional<RawTouch> RawPacketReader::Feed(std::uint8_t byte) {
+  const std::optional<TouchPacket> packet = packets_.Feed(byte);
+  if (!packet) return std::nullopt;
+  const TouchPacket& p = *packet;
   RawTouch touch;
-  touch.touching = (packet_[0] & 0x40) != 0;
-  touch.x = (packet_[2] * 16 + (packet_[1] >> 3) - 1024) & 0x7FF;
-  touch.y = (packet_[4] * 16 + (packet_[3] >> 3) - 1024) & 0x7FF;
+  touch.touching = (p[0] & 0x40) != 0;
+  touch.x = (p[2] * 16 + (p[1] >> 3) - 1024) & 0x7FF;
+  touch.y = (p[4] * 16 + (p[3] >> 3) - 1024) & 0x7FF;
   return touch;
 }
 

@@ -18,16 +18,26 @@ struct RawTouch {
   int y = 0;
 };
 
-// Assembles raw packets: a byte with bit 7 starts one (bit 6 touching); after four more bytes
-// X = (b2 * 16 + (b1 >> 3) - 1024) & 0x7FF and Y likewise from b3, b4.
-class RawPacketReader {
+// Assembles five-byte packets: a byte with bit 7 set starts one (bit 6 touching), the four bytes
+// after it complete it; bytes outside a packet are passed over.
+class PacketAssembler {
  public:
-  std::optional<RawTouch> Feed(std::uint8_t byte);
+  std::optional<TouchPacket> Feed(std::uint8_t byte);
   void Reset() { position_ = 0; }
 
  private:
   TouchPacket packet_{};
   std::size_t position_ = 0;
+};
+
+// Reads raw packets: X = (b2 * 16 + (b1 >> 3) - 1024) & 0x7FF and Y likewise from b3, b4.
+class RawPacketReader {
+ public:
+  std::optional<RawTouch> Feed(std::uint8_t byte);
+  void Reset() { packets_.Reset(); }
+
+ private:
+  PacketAssembler packets_;
 };
 
 // A record's raw packet: the touching bits of byte 2 and the 14-bit raw X and Y at offsets 7 and 9;

@@ -116,14 +116,36 @@ TEST(RawCalibrate, ExtrapolationRoundsAndInsetZeroAddsNothing) {
   EXPECT_EQ(r.yHigh, 2047);
 }
 
-TEST(RawCalibrate, ZeroSpanInTheCornerOptimisationIsErrorThree) {
-  // Both targets on one raw point: the halves are inconsistent and the span is zero, which the
-  // optimisation reports instead of dividing by it.
+TEST(RawCalibrate, InconsistentHalvesFailBeforeTheCornerOptimisation) {
+  // Both X averages above 1022 is error 1 whatever Y does; the optimisation does not run (it could
+  // only turn the error into a non-convergence) and nothing divides by the zero span.
+  for (const auto& targets : std::vector<std::vector<std::array<long long, 2>>>{
+           {{1100, 300}, {1900, 1700}}, {{1100, 1700}, {1900, 300}}, {{1000, 1000}, {1000, 1000}}}) {
+    RawCalibrationInput input;
+    input.targets = targets;
+    const RawCalibrationResult r = RawCalibrate(input);
+    EXPECT_EQ(r.error, 1) << r.message;
+    EXPECT_EQ(r.rounds, 0);
+    EXPECT_NE(r.message.find("Failed,  Error[1]"), std::string::npos) << r.message;
+  }
+}
+
+TEST(RawCalibrate, CornerOptimisationThatDoesNotSettleIsErrorThree) {
+  // A rough table under targets at the screen's corners: the adjustments never settle within 99
+  // rounds.
+  const std::string hex =
+      "D2CE3819022DDFD51D13F4F12EE2E9EE3B121EF029F5F4D5202EF116E92A14FB31F206C80F0DDF22DBF6CCD0C8C8DBDDDDC9";
+  std::vector<std::uint8_t> block2;
+  for (std::size_t i = 0; i < hex.size(); i += 2) block2.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
   RawCalibrationInput input;
-  input.targets = {{1000, 1000}, {1000, 1000}};
+  input.inset = 0;
+  input.targets = {{300, 300}, {1700, 1700}};
+  input.correction = Block2Correction(block2);
   const RawCalibrationResult r = RawCalibrate(input);
   EXPECT_EQ(r.error, 3);
+  EXPECT_EQ(r.rounds, 99);
   EXPECT_EQ(r.message, "Cal @3:00 Failed,  Error[3]");
+  EXPECT_EQ(r.xHigh, 1700) << "the high extents are clamped to 2047 at most, the low ones to 0 at least";
 }
 
 TEST(RawCalibrate, ResistiveControllersAreCautioned) {
