@@ -1106,7 +1106,7 @@ TEST_F(Kx7cliController, LinearizeMathTableCorrectsTheNodesOntoTheGrid) {
   std::ofstream(input) << SensorLines(6, 0.05);
   const Result json = Run("linearize-math --json <'" + input + "'");
   ASSERT_EQ(json.exitCode, 0) << json.output;
-  const nlohmann::json o = nlohmann::json::parse(json.out);
+  const nlohmann::ordered_json o = nlohmann::ordered_json::parse(json.out);
   std::vector<std::string> keys;
   for (const auto& item : o.items()) keys.push_back(item.key());
   EXPECT_EQ(keys, (std::vector<std::string>{"Result", "Clock", "Xlow", "Xhigh", "Ylow", "Yhigh", "Corners",
@@ -1234,4 +1234,25 @@ TEST_F(Kx7cliController, ProveMathJudgesTheBytesAndWritesTheDvtFile) {
   EXPECT_EQ(result.exitCode, 4) << result.output;
   EXPECT_EQ(result.err, "KX7SDU: Failed to open file!\n");
   EXPECT_EQ(Lines(result.out).front(), "Result: Prove OK");
+}
+
+TEST_F(Kx7cliController, SensorNeedsAnEmulatedSerialControllerAndAGoodSpecification) {
+  for (const char* arguments : {"--no-system-ports --sensor clock=6 ports",
+                                "--no-system-ports --emulate maple --sensor clock=6 ports",
+                                "--no-system-ports --emulate cedar-gen4 --sensor clock=7 ports",
+                                "--no-system-ports --emulate cedar-gen4 --sensor warp=1 ports",
+                                "--no-system-ports --emulate cedar-gen4 --sensor hue=2 ports"}) {
+    const Result result = Run(arguments);
+    EXPECT_EQ(result.exitCode, 64) << arguments << ": " << result.output;
+    EXPECT_NE(result.err.find("--sensor"), std::string::npos) << arguments << ": " << result.err;
+  }
+  // The controller behind a given sensor takes its Block2 as before.
+  const std::string table = "0A" + std::string(98, '0');
+  const std::string state = folder_ + "/state.txt";
+  const std::string emulate = "--no-system-ports --emulate cedar-gen4 --sensor clock=9,warp=0.08,noise=1,seed=4 "
+                              "--emulate-state '" + state + "' ";
+  EXPECT_EQ(Run(emulate + "write-block 2 " + table).exitCode, 0);
+  const Result read = Run(emulate + "read-block 2");
+  EXPECT_EQ(read.exitCode, 0) << read.output;
+  EXPECT_EQ(read.out.substr(0, 100), table);
 }
