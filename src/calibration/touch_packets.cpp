@@ -1,16 +1,18 @@
 #include "calibration/touch_packets.h"
 
+#include "draw/draw_geometry.h"
+
 namespace kx7 {
 
 namespace {
+
+using draw::Word;  // the records' 16-bit values, low byte first
 
 constexpr std::size_t kStatusAt = 2;
 constexpr std::size_t kXAt = 3;
 constexpr std::size_t kYAt = 5;
 constexpr std::size_t kRawXAt = 7;
 constexpr std::size_t kRawYAt = 9;
-
-int Word(const std::uint8_t* bytes, std::size_t at) { return bytes[at] | bytes[at + 1] << 8; }
 
 std::uint8_t Status(const std::uint8_t* record) { return static_cast<std::uint8_t>((record[kStatusAt] & 0xC0) | 0x80); }
 
