@@ -1,5 +1,6 @@
 #include "cli_output.h"
 
+#include <charconv>
 #include <cstdio>
 
 #include "proto/command_channel.h"
@@ -58,6 +59,36 @@ Json JsonText(const std::string& bytes) {
     }
   }
   return Json(std::move(utf8));
+}
+
+std::string JsonNumber(double value) {
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, result.ptr);
+}
+
+std::string JsonLine(const Json& value) {
+  switch (value.type()) {
+    case Json::value_t::object: {
+      std::string text = "{";
+      bool first = true;
+      for (const auto& [key, member] : value.items()) {
+        if (!first) text += ',';
+        first = false;
+        text += Json(key).dump(-1, ' ', true) + ':' + JsonLine(member);
+      }
+      return text + '}';
+    }
+    case Json::value_t::array: {
+      std::string text = "[";
+      for (std::size_t i = 0; i < value.size(); ++i) text += (i ? "," : "") + JsonLine(value[i]);
+      return text + ']';
+    }
+    case Json::value_t::number_float:
+      return JsonNumber(value.get<double>());
+    default:
+      return value.dump(-1, ' ', true);
+  }
 }
 
 void PrintJson(std::ostream& out, const Json& object) {

@@ -30,6 +30,11 @@ std::string ShowableReply(const std::vector<std::uint8_t>& reply);
 // The bytes as a JSON string, each byte the character of the same number.
 Json JsonText(const std::string& bytes);
 
+// A value on one line, non-ASCII characters escaped; floating-point numbers in the shortest form
+// that reads back exactly (std::to_chars: 1.5, 0.048828125, 0, -0.25).
+std::string JsonLine(const Json& value);
+// A double as JsonLine writes it.
+std::string JsonNumber(double value);
 // The object on one line, non-ASCII characters escaped, then a newline; flushed.
 void PrintJson(std::ostream& out, const Json& object);
 

@@ -232,6 +232,7 @@ void EmulatedController::SetReportGenerator(std::unique_ptr<ReportGenerator> gen
   generator_ = std::move(generator);
   if (generator_) {
     generator_->Reset(nowMs_);
+    ShowBlocksToGenerator();
     quiet_ = false;
     UpdateQuiet();
   }
@@ -313,6 +314,13 @@ void EmulatedController::LoadSection(const ControllerState::Section& section) {
     line_ = *line;
   }
   ResetVolatileMemory();
+  ShowBlocksToGenerator();
+}
+
+void EmulatedController::ShowBlocksToGenerator() {
+  if (!generator_) return;
+  for (const int number : parameters_.BlockNumbers())
+    if (const std::vector<std::uint8_t>* block = parameters_.Block(number)) generator_->OnBlock(number, *block);
 }
 
 // The Birch2 keeps its tuning parameters as cells of memory 7 (the EEPROM parameter area).
@@ -801,6 +809,7 @@ void EmulatedController::BlockData(const std::string& line, int number) {
     }
   }
   parameters_.SetBlock(number, bytes);
+  if (generator_) generator_->OnBlock(number, bytes);
   Ack();
   if (newLine) {
     storedLine_ = *newLine;
@@ -980,6 +989,7 @@ void EmulatedController::Unknown(Session& session, const std::string& text) {
 void EmulatedController::RestartCommand(Session& session, Restart kind) {
   if (kind == Restart::kDefaults) {
     parameters_.RestoreBlocks();
+    ShowBlocksToGenerator();
     parameters_.RestoreParameters();
     storedLine_ = profile_.line;
     identity_.panelId = profile_.identity.panelId;

@@ -52,6 +52,7 @@ class EmulatedController : public EmulatedDevice, public PersistentController {
   // Touch reports and report modes; the controller works without one (it then acknowledges the
   // report and mode commands and sends no reports).
   void SetReportGenerator(std::unique_ptr<ReportGenerator> generator);
+  ReportGenerator* Generator() const { return generator_.get(); }
 
   const FamilyProfile& Profile() const { return profile_; }
   // The identity the controller answers now (the fixed code's after "RE1" on Birch).
@@ -154,6 +155,8 @@ class EmulatedController : public EmulatedDevice, public PersistentController {
   void ChangeLineAfterOutput(const LineSettings& line);
   LineSettings LatestLine() const;  // the line once every queued change has taken effect
   void UpdateQuiet();
+  // The touch side learns the blocks that shape its reports (the correction of Block2).
+  void ShowBlocksToGenerator();
   bool HandsOff() const;  // the touch side waits for the host to fall silent
 
   FamilyProfile profile_;

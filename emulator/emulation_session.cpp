@@ -1,5 +1,8 @@
 #include "emulation_session.h"
 
+#include "controller.h"
+#include "touch_report_generator.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -7,10 +10,12 @@
 #include <cmath>
 
 #include "birch_usb_controller.h"
+#include "controller.h"
 #include "emulated_device.h"
 #include "hid_backend.h"
 #include "hid_family.h"
 #include "report_encoder.h"
+#include "touch_report_generator.h"
 #include "platform/usb_hardware_ids.h"
 
 namespace kx7::emu {
@@ -30,6 +35,17 @@ const std::vector<std::string>& InProcessFamilyNames() {
   }();
   return names;
 }
+
+namespace {
+
+// The sensor behind a serial controller's touch side.
+void UseSensor(EmulatedDevice& device, const SensorConfig& sensor) {
+  auto* controller = dynamic_cast<EmulatedController*>(&device);
+  if (controller == nullptr) return;
+  if (auto* touches = dynamic_cast<TouchReportGenerator*>(controller->Generator())) touches->Sensor().Configure(sensor);
+}
+
+}  // namespace
 
 bool IsInProcessFamily(const std::string& family) {
   const std::vector<std::string>& names = InProcessFamilyNames();
@@ -79,6 +95,7 @@ std::unique_ptr<EmulationSession> EmulationSession::Start(const std::string& fam
     PersistentController* persistent = nullptr;
     session->pty_ = StartEmulator(family, settings, error, badUsage, session->feed_,
                                   [&](EmulatedDevice& device, std::string&) {
+                                    if (extras.sensor) UseSensor(device, *extras.sensor);
                                     persistent = dynamic_cast<PersistentController*>(&device);
                                     if (persistent != nullptr && kept) persistent->LoadState(*kept);
                                     return true;
@@ -90,6 +107,11 @@ std::unique_ptr<EmulationSession> EmulationSession::Start(const std::string& fam
   badUsage = true;
   if (!settings.empty()) {
     error = "\"" + family + "\" is a USB controller and takes no line settings";
+    return nullptr;
+  }
+  if (extras.sensor) {
+    error = "--sensor: the sensor model stands behind the serial families only; \"" + family +
+            "\" is a USB controller";
     return nullptr;
   }
   badUsage = false;

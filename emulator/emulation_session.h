@@ -20,6 +20,7 @@
 #include "platform/hid_device.h"
 #include "controller_state.h"
 #include "pty_server.h"
+#include "sensor_model.h"
 #include "touch_feed.h"
 #include "usb_replugger.h"
 
@@ -34,6 +35,8 @@ struct EmulationExtras {
   std::optional<std::string> stateFile;  // --emulate-state FILE
   std::string touchFeed;                 // --touch-feed PATH
   std::function<void(const std::string&)> feedProblems;
+  // --sensor SPEC: the sensor behind the controller's touch side (serial families).
+  std::optional<SensorConfig> sensor;
 };
 
 class EmulationSession {

@@ -30,6 +30,9 @@ class ReportGenerator {
   virtual void Reset(std::uint64_t nowMs) = 0;
   // Reporting pauses while the controller answers a command exchange or is in pass-through.
   virtual void SetQuiet(bool quiet) = 0;
+  // A parameter block the host wrote (or a kept state brought back); the touch side takes what
+  // concerns its reports from it.
+  virtual void OnBlock(int /*number*/, const std::vector<std::uint8_t>& /*bytes*/) {}
 };
 
 }  // namespace kx7::emu

@@ -69,7 +69,11 @@ std::array<double, 2> CorrectionTable::At(double x, double y) const {
   return result;
 }
 
-SensorModel::SensorModel(const SensorConfig& config) : config_(config), random_(config.seed) {
+SensorModel::SensorModel(const SensorConfig& config) { Configure(config); }
+
+void SensorModel::Configure(const SensorConfig& config) {
+  config_ = config;
+  random_.seed(config.seed);
   if (config_.clock != 3 && config_.clock != 6 && config_.clock != 9 && config_.clock != 12) config_.clock = 3;
   config_.nonlinearity = Clamp(config_.nonlinearity, -kMaxBow, kMaxBow);
   strayIq_.i = kStrayI;
@@ -100,20 +104,31 @@ RawPoint SensorModel::Bow(RawPoint a) const {
           amount * std::sin(t * a.y) * (0.75 + 0.25 * std::cos(t * a.x))};
 }
 
-RawPoint SensorModel::RawNoiseless(ScreenPoint p) const {
-  const RawPoint a = SensorAxes(p);
-  const RawPoint bow = Bow(a);
-  return {Clamp(config_.offsetX + config_.gainX * (a.x + bow.x), 0, kFull),
-          Clamp(config_.offsetY + config_.gainY * (a.y + bow.y), 0, kFull)};
+ScreenPoint SensorModel::Warped(ScreenPoint p) const {
+  if (config_.warp == 0) return p;
+  const double u = p.x / kFull, v = p.y / kFull;
+  const double w = config_.warp * kFull;
+  return {p.x + w * std::sin(std::numbers::pi * v) * (u - 0.5), p.y + w * std::sin(std::numbers::pi * u) * (v - 0.5)};
 }
 
+RawPoint SensorModel::RawNoiseless(ScreenPoint p) const { return RawWith(p, 0, 0); }
+
 RawPoint SensorModel::Raw(ScreenPoint p) {
-  const RawPoint a = SensorAxes(p);
-  const RawPoint bow = Bow(a);
   const double nx = Gaussian(config_.noiseSigma);
   const double ny = Gaussian(config_.noiseSigma);
-  return {Clamp(config_.offsetX + config_.gainX * (a.x + bow.x) + nx, 0, kFull),
-          Clamp(config_.offsetY + config_.gainY * (a.y + bow.y) + ny, 0, kFull)};
+  return RawWith(p, nx, ny);
+}
+
+RawPoint SensorModel::RawWith(ScreenPoint p, double noiseX, double noiseY) const {
+  const RawPoint a = SensorAxes(Warped(p));
+  const RawPoint bow = Bow(a);
+  double x = config_.offsetX + config_.gainX * (a.x + bow.x) + noiseX;
+  double y = config_.offsetY + config_.gainY * (a.y + bow.y) + noiseY;
+  if (config_.wholeCounts) {
+    x = std::trunc(x);
+    y = std::trunc(y);
+  }
+  return {Clamp(x, 0, kFull), Clamp(y, 0, kFull)};
 }
 
 Calibration SensorModel::FactoryCalibration() const {
@@ -132,7 +147,9 @@ RawPoint SensorModel::Normalised(RawPoint raw) const {
   const double spanY = (c.yHigh - c.yLow) == 0 ? 1 : (c.yHigh - c.yLow);
   RawPoint n{(raw.x - c.xLow) * kFull / spanX, (raw.y - c.yLow) * kFull / spanY};
   if (c.correction) {
-    const auto corr = c.correction->At(n.x, n.y);
+    // The controller evaluates its table at whole normalised counts, each term an integer product
+    // divided in double; the report keeps its finer part.
+    const auto corr = c.correction->At(std::trunc(n.x), std::trunc(n.y));
     n.x -= std::trunc(corr[0]);
     n.y -= std::trunc(corr[1]);
   }

@@ -76,6 +76,12 @@ struct SensorConfig {
   double noiseSigma = 1.0;     // raw counts, Gaussian, on every noisy sample
   double signalNoise = 0.002;  // relative Gaussian noise of the corner and channel signals
   std::uint32_t seed = 1;
+  // A warp of the screen plane before the sensor axes, as a fraction of the screen: a point (x, y)
+  // reads as x + W*2047*sin(pi*v)*(u - 0.5), y + W*2047*sin(pi*u)*(v - 0.5) with u = x/2047,
+  // v = y/2047 (zero at the corners, the centre and the middles of the edges' directions).
+  double warp = 0;
+  // The raw values are whole counts (truncated toward zero) as an 11-bit converter gives them.
+  bool wholeCounts = false;
 };
 
 // The sensor's signals for one sample. Corner order UL, UR, LL, LR of the sensor (not the screen).
@@ -89,6 +95,9 @@ class SensorModel {
   enum Corner { kUpperLeft = 0, kUpperRight = 1, kLowerLeft = 2, kLowerRight = 3 };
 
   explicit SensorModel(const SensorConfig& config = {});
+  // Another sensor behind the same controller: new configuration, noise restarted from its seed,
+  // the factory calibration of the new sensor.
+  void Configure(const SensorConfig& config);
 
   const SensorConfig& Config() const { return config_; }
 
@@ -101,7 +110,10 @@ class SensorModel {
   // The smooth bow added on the sensor axes: zero at the corners, the middles of the edges and the
   // centre, largest in between.
   RawPoint Bow(RawPoint axes) const;
-  // Orientation, bow, gain and offset; no noise. Clamped to 0..2047.
+  // The screen point the warp moves `p` to (itself without a warp).
+  ScreenPoint Warped(ScreenPoint p) const;
+  // Warp, orientation, bow, gain and offset; no noise. Clamped to 0..2047 (whole counts when the
+  // configuration says so).
   RawPoint RawNoiseless(ScreenPoint p) const;
   // As RawNoiseless plus one draw of the noise.
   RawPoint Raw(ScreenPoint p);
@@ -137,6 +149,7 @@ class SensorModel {
 
  private:
   double Gaussian(double sigma);
+  RawPoint RawWith(ScreenPoint p, double noiseX, double noiseY) const;
 
   SensorConfig config_;
   Calibration calibration_;

@@ -323,6 +323,22 @@ void TouchReportGenerator::SignalAdvance(std::uint64_t nowMs, std::vector<std::u
   }
 }
 
+void TouchReportGenerator::OnBlock(int number, const std::vector<std::uint8_t>& bytes) {
+  constexpr int kCorrectionBlock = 2;
+  constexpr std::size_t kCorrectionBytes = 50;
+  if (number != kCorrectionBlock || bytes.size() < kCorrectionBytes) return;
+  Calibration c = sensor_.GetCalibration();
+  CorrectionTable table;
+  bool any = false;
+  for (std::size_t i = 0; i < kCorrectionBytes; ++i) {
+    table.bytes[i] = static_cast<std::int8_t>(bytes[i]);
+    any = any || bytes[i] != 0;
+  }
+  // A zero table corrects nothing: the controller then reports its normalised values as they are.
+  c.correction = any ? std::optional<CorrectionTable>(table) : std::nullopt;
+  sensor_.SetCalibration(c);
+}
+
 void TouchReportGenerator::StartCalibration(char kind) {
   if (calibration_) EndCalibration();
   CalibrationRun run;

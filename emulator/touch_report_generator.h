@@ -66,6 +66,8 @@ class TouchReportGenerator : public ReportGenerator {
   std::uint64_t NextEventMs() const override;
   void Reset(std::uint64_t nowMs) override;
   void SetQuiet(bool quiet) override;
+  // Block2 is the 25-point correction the calibrated reports and the calibration go through.
+  void OnBlock(int number, const std::vector<std::uint8_t>& bytes) override;
 
   const TouchReportConfig& Config() const { return config_; }
   TouchSource& Touches() { return touches_; }

@@ -23,6 +23,7 @@
 #include "app/diagnostic_app.h"
 #include "display/terminal_wnd.h"
 #include "emulator/emulation_session.h"
+#include "emulator/sensor_spec.h"
 #include "frame/tools_launcher.h"
 
 #include "ascii_chart_dialog.h"
@@ -81,6 +82,13 @@ int main(int argc, char** argv) {
     std::string problem;
     bool badUsage = false;
     kx7::emu::EmulationExtras extras;
+    if (app.frontEnd.sensorSpec) {
+      extras.sensor = kx7::emu::ParseSensorSpec(*app.frontEnd.sensorSpec, problem);
+      if (!extras.sensor) {
+        std::fprintf(stderr, "kx7sdu: --sensor %s: %s\n", app.frontEnd.sensorSpec->c_str(), problem.c_str());
+        return 2;
+      }
+    }
     extras.stateFile = app.frontEnd.emulateStateFile;
     extras.touchFeed = app.frontEnd.touchFeed;
     extras.feedProblems = [](const std::string& line) { std::fprintf(stderr, "kx7sdu: --touch-feed: %s\n", line.c_str()); };

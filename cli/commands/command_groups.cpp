@@ -12,6 +12,7 @@ void AddCommandGroups(CliApp& cli) {
   AddFirmwareCommands(cli);
   AddDownloadCommand(cli);
   AddDrawCommands(cli);
+  AddCalibrationCommands(cli);
 }
 
 }  // namespace kx7::cli

@@ -32,6 +32,9 @@ void AddDownloadCommand(CliApp& cli);
 // draw, mdraw, options.
 void AddDrawCommands(CliApp& cli);
 
+// linearize-math, correct-math, sample-math, rawcal-math, prove-math.
+void AddCalibrationCommands(CliApp& cli);
+
 // Every group, in the order the help lists them.
 void AddCommandGroups(CliApp& cli);
 

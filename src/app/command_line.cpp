@@ -120,6 +120,8 @@ FrontEndOptions TakeFrontEndOptions(std::vector<std::string>& arguments) {
         options.errors.push_back("--touch-feed needs a path");
       else
         options.touchFeed = value;
+    } else if (valueOf("--sensor", value)) {
+      options.sensorSpec = value;
     } else if (valueOf("--command", value)) {
       if (value.empty()) continue;
       const std::optional<std::uint32_t> id = ParseCommandId(value);

@@ -53,6 +53,10 @@ inline constexpr const char* kEmulateStateHelp =
 inline constexpr const char* kTouchFeedHelp =
     "the emulated controller's touches come from PATH, a file or FIFO of lines \"down A B\", \"move A B\", "
     "\"up\" (\"down ID A B\" ... for one contact of many; A, B 0 to 2047 from the top left)";
+inline constexpr const char* kSensorHelp =
+    "the sensor behind the emulated serial controller: \"clock=C,gain=GX:GY,offset=OX:OY,warp=W,noise=S,seed=N\"\n"
+    "(each item optional; defaults 3, 0.8:0.75, 200:230, 0.03, 0, 1): a touch at a screen point reads\n"
+    "through the warp W, the clock's raw axes, gain and offset, plus noise of sigma S raw counts";
 
 // Where an option's help starts in a usage text.
 inline constexpr std::size_t kUsageHelpColumn = 24;

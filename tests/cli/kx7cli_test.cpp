@@ -10,6 +10,7 @@
 
 #include <array>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -1147,4 +1148,180 @@ TEST_F(Kx7cliController, ADownloadThatTheBootLoaderRefusesMidwayEndsWithExitCode
     EXPECT_NE(result.err.find("Error Poke Frame"), std::string::npos) << result.err;
     EXPECT_LT(result.seconds, 30.0) << "every wait is bounded";
   }
+}
+
+// --- Calibration mathematics ------------------------------------------------------------------
+
+// The 25 raw averages of a bowed sensor mounted at `clock`, in display order, as "X Y" lines.
+std::string SensorLines(int clock, double warp) {
+  constexpr double kPi = 3.14159265358979323846;
+  const double g[5] = {102, 511, 1023, 1535, 1945};
+  std::string lines;
+  for (int k = 0; k < 25; ++k) {
+    const double x = g[k % 5], y = g[k / 5], u = x / 2047, v = y / 2047;
+    const double xs = x + warp * 2047 * std::sin(kPi * v) * (u - 0.5);
+    const double ys = y + warp * 2047 * std::sin(kPi * u) * (v - 0.5);
+    double rx = xs, ry = 2047 - ys;
+    if (clock == 6) rx = ys, ry = xs;
+    if (clock == 9) rx = 2047 - xs, ry = ys;
+    if (clock == 12) rx = 2047 - ys, ry = 2047 - xs;
+    lines += std::to_string(static_cast<int>(200 + 0.8 * rx)) + " " + std::to_string(static_cast<int>(230 + 0.75 * ry)) + "\n";
+  }
+  return lines;
+}
+
+TEST_F(Kx7cliController, LinearizeMathTableCorrectsTheNodesOntoTheGrid) {
+  const std::string input = folder_ + "/raw.txt";
+  std::ofstream(input) << SensorLines(6, 0.05);
+  const Result json = Run("linearize-math --json <'" + input + "'");
+  ASSERT_EQ(json.exitCode, 0) << json.output;
+  const nlohmann::ordered_json o = nlohmann::ordered_json::parse(json.out);
+  std::vector<std::string> keys;
+  for (const auto& item : o.items()) keys.push_back(item.key());
+  EXPECT_EQ(keys, (std::vector<std::string>{"Result", "Clock", "Xlow", "Xhigh", "Ylow", "Yhigh", "Corners",
+                                            "BalancingFold", "Normalization", "Raw", "Normalized", "Corrections",
+                                            "Block2"}));
+  EXPECT_EQ(o["Result"], "OK");
+  EXPECT_EQ(o["Clock"], 6);
+  const std::string block2 = o["Block2"];
+  EXPECT_TRUE(std::regex_match(block2, std::regex("[0-9A-F]{100}"))) << block2;
+  // The text form says the same.
+  const Result text = Run("linearize-math <'" + input + "'");
+  EXPECT_EQ(text.exitCode, 0);
+  const std::vector<std::string> lines = Lines(text.out);
+  ASSERT_EQ(lines.size(), 5u) << text.out;
+  EXPECT_EQ(lines[0], "Clock: 6");
+  EXPECT_EQ(lines[1], "Extents: " + std::to_string(o["Xlow"].get<int>()) + " " + std::to_string(o["Xhigh"].get<int>()) +
+                          " " + std::to_string(o["Ylow"].get<int>()) + " " + std::to_string(o["Yhigh"].get<int>()));
+  EXPECT_EQ(lines[3], "Block2: " + block2);
+  EXPECT_EQ(lines[4], "Result: OK");
+  // The controller, given that table, puts every measured node back on its grid position.
+  std::string nodes;
+  const auto n = o["Normalization"];
+  for (const auto& raw : o["Raw"])
+    nodes += std::to_string((raw[0].get<long long>() - n[0].get<long long>()) * 2047 / n[2].get<long long>()) + " " +
+             std::to_string((raw[1].get<long long>() - n[1].get<long long>()) * 2047 / n[3].get<long long>()) + "\n";
+  const std::string normalized = folder_ + "/nodes.txt";
+  std::ofstream(normalized) << nodes;
+  const Result corrected = Run("correct-math --block2 " + block2 + " <'" + normalized + "'");
+  ASSERT_EQ(corrected.exitCode, 0) << corrected.output;
+  const std::vector<std::string> points = Lines(corrected.out);
+  ASSERT_EQ(points.size(), 25u);
+  const int g[5] = {102, 511, 1023, 1535, 1945};
+  for (int k = 0; k < 25; ++k) {
+    std::istringstream in(points[static_cast<std::size_t>(k)]);
+    int x = 0, y = 0;
+    in >> x >> y;
+    EXPECT_NEAR(x, g[k % 5], 4) << "node " << k;
+    EXPECT_NEAR(y, g[k / 5], 4) << "node " << k;
+  }
+}
+
+TEST_F(Kx7cliController, CalibrationMathRejectsInputAndUsage) {
+  const std::string zeros(100, '0');
+  const struct {
+    std::string arguments;
+    std::string input;
+    int exitCode;
+    std::string out;  // the start of standard output
+  } cases[] = {
+      {"linearize-math", std::string(24 * 8, ' '), 5, ""},
+      {"linearize-math", SensorLines(3, 0.03).substr(SensorLines(3, 0.03).find('\n') + 1), 5, ""},  // 24 lines
+      {"linearize-math", "2048 0\n" + SensorLines(3, 0.03).substr(SensorLines(3, 0.03).find('\n') + 1), 5, ""},
+      {"linearize-math", "1 2 3\n" + SensorLines(3, 0.03).substr(SensorLines(3, 0.03).find('\n') + 1), 5, ""},
+      {"linearize-math --json", [] { std::string s; for (int i = 0; i < 25; ++i) s += "700 700\n"; return s; }(), 1,
+       "{\"Result\":\"Linearization Failed\""},
+      {"linearize-math --clock 3", SensorLines(3, 0.03), 64, ""},
+      {"correct-math", "1 1\n", 64, ""},
+      {"correct-math --block2 " + zeros.substr(2), "1 1\n", 64, ""},
+      {"correct-math --block2 " + zeros, "5 2047\n0 0\n", 0, "5 2047\n0 0\n"},
+      {"correct-math --block2 " + zeros, "5\n", 5, ""},
+      {"sample-math --set lin --type 32882 --json", "10 10\n10 10\n10 10\n10 10\n10 10\n10 10\n", 0,
+       "{\"Outcome\":\"ok\",\"X\":10,\"Y\":10}"},
+      {"sample-math --set lin --type 32882", "10 10\n10 10\n", 0, "Outcome: short\nX: null\nY: null\n"},
+      {"sample-math --set lin --type 32882", "10 10\n10 10\n10 10\n10 40\n10 10\n10 10\n", 0, "Outcome: noisy"},
+      {"sample-math --set lin --type 32882 --allow-noisy", "10 10\n10 10\n10 10\n10 40\n10 10\n10 10\n", 0,
+       "Outcome: ok"},
+      {"sample-math --set cal", "", 64, ""},
+      {"rawcal-math --inset 256 --targets 2 --json", "300 300\n1700 1700\n", 0, "{\"Clock\":3,\"Error\":0,"},
+      {"rawcal-math --inset 256 --targets 2", "300 300\n300 1700\n", 1, "Clock: 3\nError: 1\n"},
+      {"rawcal-math --inset 128 --targets 2", "300 300\n1700 1700\n", 64, ""},
+      {"rawcal-math --inset 0 --targets 3", "300 300\n1700 1700\n", 5, ""},
+      {"prove-math --targets 16 --hex", "C0 0", 5, ""},
+      {"prove-math --targets 9", "", 64, ""},
+      {"prove-math --targets 16 --hex --json", "C0000000 00", 1, "{\"Result\":\"Incomplete\",\"Targets\":16,"},
+  };
+  const std::string input = folder_ + "/input.txt";
+  for (const auto& c : cases) {
+    std::ofstream(input, std::ios::binary | std::ios::trunc) << c.input;
+    const Result result = Run(c.arguments + " <'" + input + "'");
+    EXPECT_EQ(result.exitCode, c.exitCode) << c.arguments << ": " << result.output;
+    EXPECT_EQ(result.out.substr(0, c.out.size()), c.out) << c.arguments;
+    if (c.exitCode == 5 || c.exitCode == 64) {
+      EXPECT_NE(result.err.find("kx7cli: "), std::string::npos) << c.arguments;
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(folder_ + "/kx7sdua.ini")) << "the mathematics has no frame";
+}
+
+TEST_F(Kx7cliController, ProveMathJudgesTheBytesAndWritesTheDvtFile) {
+  // Ten touches at each of the 25 targets, reported y upward, each held for three moves.
+  const int g[5] = {102, 511, 1023, 1535, 1945};
+  std::string hex;
+  const auto packet = [&hex](bool touching, int x, int y) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02X%02X%02X%02X%02X ", touching ? 0xC0 : 0x80, (x & 15) << 3, x >> 4 & 0x7F,
+                  (y & 15) << 3, y >> 4 & 0x7F);
+    hex += text;
+  };
+  for (int k = 0; k < 25; ++k)
+    for (int touch = 0; touch < 10; ++touch) {
+      const int x = g[k % 5] + (k == 6 ? 30 : 0), y = 2047 - g[k / 5];
+      for (int n = 0; n < 5; ++n) packet(true, x, y);
+      packet(false, x, y);
+    }
+  const std::string input = folder_ + "/prove.hex";
+  std::ofstream(input) << hex;
+  const std::string dvt = folder_ + "/dvt.dat";
+  Result result = Run("prove-math --targets 25 --settle 3 --hex --json --dvt-file '" + dvt + "' <'" + input + "'");
+  EXPECT_EQ(result.exitCode, 1) << result.output;
+  nlohmann::json o = nlohmann::json::parse(result.out);
+  EXPECT_EQ(o["Result"], "Prove Failed");
+  EXPECT_EQ(o["Band"], 1.09);
+  EXPECT_EQ(o["Settle"], 3);
+  EXPECT_EQ(o["TouchDowns"], 250);
+  EXPECT_EQ(o["Failed"].size(), 10u);
+  EXPECT_EQ(o["Failed"][0], nlohmann::json::parse("[6,1]"));
+  EXPECT_NE(result.out.find("\"MaxError\":1.46484375,"), std::string::npos) << "30 counts, the shortest form";
+  std::ifstream file(dvt, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text.substr(0, 12), "X1,Y1,X2,Y2,");
+  EXPECT_NE(text.find("\r\n541 ,1536,541 ,1536,"), std::string::npos) << "ideal 6: x 511 + 30";
+  // A wider band passes; a file that cannot be written is exit code 4, the result still printed.
+  result = Run("prove-math --targets 25 --settle 3 --accuracy 1.5 --hex --dvt-file '" + folder_ +
+               "/none/dvt.dat' <'" + input + "'");
+  EXPECT_EQ(result.exitCode, 4) << result.output;
+  EXPECT_EQ(result.err, "KX7SDU: Failed to open file!\n");
+  EXPECT_EQ(Lines(result.out).front(), "Result: Prove OK");
+}
+
+TEST_F(Kx7cliController, SensorNeedsAnEmulatedSerialControllerAndAGoodSpecification) {
+  for (const char* arguments : {"--no-system-ports --sensor clock=6 ports",
+                                "--no-system-ports --emulate maple --sensor clock=6 ports",
+                                "--no-system-ports --emulate cedar-gen4 --sensor clock=7 ports",
+                                "--no-system-ports --emulate cedar-gen4 --sensor warp=1 ports",
+                                "--no-system-ports --emulate cedar-gen4 --sensor hue=2 ports"}) {
+    const Result result = Run(arguments);
+    EXPECT_EQ(result.exitCode, 64) << arguments << ": " << result.output;
+    EXPECT_NE(result.err.find("--sensor"), std::string::npos) << arguments << ": " << result.err;
+  }
+  // The controller behind a given sensor takes its Block2 as before.
+  const std::string table = "0A" + std::string(98, '0');
+  const std::string state = folder_ + "/state.txt";
+  const std::string emulate = "--no-system-ports --emulate cedar-gen4 --sensor clock=9,warp=0.08,noise=1,seed=4 "
+                              "--emulate-state '" + state + "' ";
+  EXPECT_EQ(Run(emulate + "write-block 2 " + table).exitCode, 0);
+  const Result read = Run(emulate + "read-block 2");
+  EXPECT_EQ(read.exitCode, 0) << read.output;
+  EXPECT_EQ(read.out.substr(0, 100), table);
 }

@@ -119,11 +119,11 @@ TEST(ControllerStateTest, ASessionLoadsItsFileAndSavesItAtTheEnd) {
   bool badUsage = false;
   bool rejected = false;
   // Another family's state is refused and the file stays as it was.
-  EXPECT_FALSE(EmulationSession::Start("maple", "", error, badUsage, {file.string(), "", nullptr}, &rejected));
+  EXPECT_FALSE(EmulationSession::Start("maple", "", error, badUsage, {file.string(), "", nullptr, std::nullopt}, &rejected));
   EXPECT_TRUE(rejected);
   EXPECT_NE(error.find("larch-usb"), std::string::npos) << error;
   {
-    auto session = EmulationSession::Start("larch-usb", "", error, badUsage, {file.string(), "", nullptr});
+    auto session = EmulationSession::Start("larch-usb", "", error, badUsage, {file.string(), "", nullptr, std::nullopt});
     ASSERT_TRUE(session) << error;
     ASSERT_NE(session->HidController(), nullptr);
     EXPECT_EQ((*session->HidController()->HostBlock(7))[6], 40);
