@@ -304,7 +304,7 @@ int ImageRead(CliApp& cli, ControllerSession& session, const std::string& out) {
 }  // namespace
 
 void AddFirmwareCommands(CliApp& cli) {
-  CLI::App& image = cli.AddCommand("image", "firmware image files: info, convert, read", kOfflineGroup);
+  CLI::App& image = cli.AddCommand("image", "firmware image files: info, convert, read (reads the controller)", kOfflineGroup);
   image.footer(
       "image info FILE: load FILE as the loaders do and say what it holds; image convert IN OUT: load\n"
       "IN and write it as the 32 K Intel hex image or as raw bytes. Numbers are decimal or\n"
