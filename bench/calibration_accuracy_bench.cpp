@@ -19,7 +19,7 @@
 #include "calibration/sample_ring.h"
 #include "controller/controller_types.h"
 #include "report_encoder.h"
-#include "sensor_spec.h"
+#include "sensor_items.h"
 #include "touch_report_generator.h"
 
 namespace kx7 {
@@ -72,7 +72,7 @@ void CalibrationAccuracy(benchmark::State& state) {
   for (auto _ : state) {
     emu::TouchReportConfig config;
     config.autoStroke = false;
-    config.sensor = emu::SpecifiedSensorDefaults();
+    config.sensor = emu::GivenSensorDefaults();
     config.sensor.clock = clock;
     config.sensor.warp = warp;
     TouchReportGenerator g(config);

@@ -6,7 +6,7 @@
 
 #include "app/command_line_help.h"
 #include "emulator/emulation_session.h"
-#include "emulator/sensor_spec.h"
+#include "emulator/sensor_items.h"
 #include "platform/port_directory.h"
 #include "program_switches.h"
 
@@ -158,8 +158,8 @@ void CliApp::AddGlobalOptions() {
           kTouchFeedHelp)
       ->type_name("PATH");
   root.add_option_function<std::string>(
-          "--sensor", [this](const std::string& value) { globals_.frontEnd.sensorSpec = value; }, kSensorHelp)
-      ->type_name("SPEC");
+          "--sensor", [this](const std::string& value) { globals_.frontEnd.sensorItems = value; }, kSensorHelp)
+      ->type_name("ITEMS");
   root.add_option_function<std::string>(
           "--emulate-port",
           [this](const std::string& value) {
@@ -267,15 +267,15 @@ int CliApp::PreparePorts(PortDirectory& ports) {
     return UsageError("--emulate-state keeps the state of the controller --emulate serves; there is none");
   if (!globals_.frontEnd.touchFeed.empty() && !globals_.frontEnd.emulateFamily)
     return UsageError("--touch-feed is for the controller of --emulate");
-  if (globals_.frontEnd.sensorSpec && !globals_.frontEnd.emulateFamily)
+  if (globals_.frontEnd.sensorItems && !globals_.frontEnd.emulateFamily)
     return UsageError("--sensor is for the controller of --emulate");
   if (globals_.frontEnd.emulateFamily) {
     bool badUsage = false;
     bool stateRejected = false;
     emu::EmulationExtras extras;
-    if (globals_.frontEnd.sensorSpec) {
-      extras.sensor = emu::ParseSensorSpec(*globals_.frontEnd.sensorSpec, problem);
-      if (!extras.sensor) return UsageError("--sensor " + *globals_.frontEnd.sensorSpec + ": " + problem);
+    if (globals_.frontEnd.sensorItems) {
+      extras.sensor = emu::ParseSensorItems(*globals_.frontEnd.sensorItems, problem);
+      if (!extras.sensor) return UsageError("--sensor " + *globals_.frontEnd.sensorItems + ": " + problem);
     }
     extras.stateFile = globals_.frontEnd.emulateStateFile;
     extras.touchFeed = globals_.frontEnd.touchFeed;

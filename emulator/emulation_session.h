@@ -35,7 +35,7 @@ struct EmulationExtras {
   std::optional<std::string> stateFile;  // --emulate-state FILE
   std::string touchFeed;                 // --touch-feed PATH
   std::function<void(const std::string&)> feedProblems;
-  // --sensor SPEC: the sensor behind the controller's touch side (serial families).
+  // --sensor ITEMS: the sensor behind the controller's touch side (serial families).
   std::optional<SensorConfig> sensor;
 };
 

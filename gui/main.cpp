@@ -23,7 +23,7 @@
 #include "app/diagnostic_app.h"
 #include "display/terminal_wnd.h"
 #include "emulator/emulation_session.h"
-#include "emulator/sensor_spec.h"
+#include "emulator/sensor_items.h"
 #include "frame/tools_launcher.h"
 
 #include "ascii_chart_dialog.h"
@@ -82,10 +82,10 @@ int main(int argc, char** argv) {
     std::string problem;
     bool badUsage = false;
     kx7::emu::EmulationExtras extras;
-    if (app.frontEnd.sensorSpec) {
-      extras.sensor = kx7::emu::ParseSensorSpec(*app.frontEnd.sensorSpec, problem);
+    if (app.frontEnd.sensorItems) {
+      extras.sensor = kx7::emu::ParseSensorItems(*app.frontEnd.sensorItems, problem);
       if (!extras.sensor) {
-        std::fprintf(stderr, "kx7sdu: --sensor %s: %s\n", app.frontEnd.sensorSpec->c_str(), problem.c_str());
+        std::fprintf(stderr, "kx7sdu: --sensor %s: %s\n", app.frontEnd.sensorItems->c_str(), problem.c_str());
         return 2;
       }
     }

@@ -121,7 +121,7 @@ FrontEndOptions TakeFrontEndOptions(std::vector<std::string>& arguments) {
       else
         options.touchFeed = value;
     } else if (valueOf("--sensor", value)) {
-      options.sensorSpec = value;
+      options.sensorItems = value;
     } else if (valueOf("--command", value)) {
       if (value.empty()) continue;
       const std::optional<std::uint32_t> id = ParseCommandId(value);

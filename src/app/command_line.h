@@ -49,9 +49,9 @@ struct FrontEndOptions {
   std::optional<std::string> emulateStateFile;
   // --touch-feed PATH: the emulated controller's touches come from PATH ("down A B" lines).
   std::string touchFeed;
-  // --sensor SPEC: the sensor behind the emulated controller
+  // --sensor ITEMS: the sensor behind the emulated controller
   // ("clock=C,gain=GX:GY,offset=OX:OY,warp=W,noise=S,seed=N"; read by the emulation session).
-  std::optional<std::string> sensorSpec;
+  std::optional<std::string> sensorItems;
   // --command ID (repeatable): menu commands run once the main window is up, by number (32961)
   // or by name (kTerminal), in order.
   std::vector<std::uint32_t> commands;

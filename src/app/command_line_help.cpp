@@ -49,7 +49,7 @@ std::string FrontEndUsage(const char* programName) {
   text += OptionHelpLines("--emulate-port COMn", kEmulatePortHelp);
   text += OptionHelpLines("--emulate-state FILE", kEmulateStateHelp);
   text += OptionHelpLines("--touch-feed PATH", kTouchFeedHelp);
-  text += OptionHelpLines("--sensor SPEC", kSensorHelp);
+  text += OptionHelpLines("--sensor ITEMS", kSensorHelp);
   text += "  --command ID          run a menu command once the window is up, by number (32961) or name\n"
           "                        (kTerminal); repeatable, in order\n";
   text +=

@@ -1305,7 +1305,7 @@ TEST_F(Kx7cliController, ProveMathJudgesTheBytesAndWritesTheDvtFile) {
   EXPECT_EQ(Lines(result.out).front(), "Result: Prove OK");
 }
 
-TEST_F(Kx7cliController, SensorNeedsAnEmulatedSerialControllerAndAGoodSpecification) {
+TEST_F(Kx7cliController, SensorNeedsAnEmulatedSerialControllerAndGoodItems) {
   for (const char* arguments : {"--no-system-ports --sensor clock=6 ports",
                                 "--no-system-ports --emulate maple --sensor clock=6 ports",
                                 "--no-system-ports --emulate cedar-gen4 --sensor clock=7 ports",

@@ -5,15 +5,15 @@
 #include <cmath>
 #include <numbers>
 
-#include "sensor_spec.h"
+#include "sensor_items.h"
 #include "touch_report_generator.h"
 
 namespace kx7::emu {
 namespace {
 
-TEST(SensorSpec, ItemsOverrideTheDefaultsAndBadItemsAreNamed) {
+TEST(SensorItems, ItemsOverrideTheDefaultsAndBadItemsAreNamed) {
   std::string problem;
-  const auto defaults = ParseSensorSpec("", problem);
+  const auto defaults = ParseSensorItems("", problem);
   ASSERT_TRUE(defaults) << problem;
   EXPECT_EQ(defaults->clock, 3);
   EXPECT_DOUBLE_EQ(defaults->gainX, 0.8);
@@ -22,7 +22,7 @@ TEST(SensorSpec, ItemsOverrideTheDefaultsAndBadItemsAreNamed) {
   EXPECT_DOUBLE_EQ(defaults->noiseSigma, 0);
   EXPECT_TRUE(defaults->wholeCounts);
 
-  const auto given = ParseSensorSpec("warp=0.08,clock=12,gain=0.9:0.7,offset=150:-20,noise=1.5,seed=42", problem);
+  const auto given = ParseSensorItems("warp=0.08,clock=12,gain=0.9:0.7,offset=150:-20,noise=1.5,seed=42", problem);
   ASSERT_TRUE(given) << problem;
   EXPECT_EQ(given->clock, 12);
   EXPECT_DOUBLE_EQ(given->gainY, 0.7);
@@ -35,7 +35,7 @@ TEST(SensorSpec, ItemsOverrideTheDefaultsAndBadItemsAreNamed) {
                           "noise=-1", "seed=-3", "seed=1.5", "hue=3", "clock", "clock=3,clock=6", "warp=nan",
                           "clock=3,", ",clock=3"}) {
     problem.clear();
-    EXPECT_FALSE(ParseSensorSpec(bad, problem)) << bad;
+    EXPECT_FALSE(ParseSensorItems(bad, problem)) << bad;
     EXPECT_FALSE(problem.empty()) << bad;
   }
 }
@@ -53,10 +53,10 @@ RawPoint Documented(const SensorConfig& c, double x, double y) {
   return {count(c.offsetX + c.gainX * rx), count(c.offsetY + c.gainY * ry)};
 }
 
-TEST(SensorSpec, TouchesReadThroughWarpClockGainAndOffsetInWholeCounts) {
+TEST(SensorItems, TouchesReadThroughWarpClockGainAndOffsetInWholeCounts) {
   std::string problem;
   for (const int clock : {3, 6, 9, 12}) {
-    const auto config = ParseSensorSpec("clock=" + std::to_string(clock) + ",warp=0.08,offset=-300:2000", problem);
+    const auto config = ParseSensorItems("clock=" + std::to_string(clock) + ",warp=0.08,offset=-300:2000", problem);
     ASSERT_TRUE(config) << problem;
     SensorModel sensor(*config);
     for (const double x : {0.0, 102.0, 511.0, 700.5, 1023.0, 1945.0, 2047.0})
@@ -69,11 +69,11 @@ TEST(SensorSpec, TouchesReadThroughWarpClockGainAndOffsetInWholeCounts) {
   }
 }
 
-TEST(SensorSpec, NoiseComesFromTheSeed) {
+TEST(SensorItems, NoiseComesFromTheSeed) {
   std::string problem;
-  SensorModel a(*ParseSensorSpec("noise=3,seed=5", problem));
-  SensorModel b(*ParseSensorSpec("noise=3,seed=5", problem));
-  SensorModel c(*ParseSensorSpec("noise=3,seed=6", problem));
+  SensorModel a(*ParseSensorItems("noise=3,seed=5", problem));
+  SensorModel b(*ParseSensorItems("noise=3,seed=5", problem));
+  SensorModel c(*ParseSensorItems("noise=3,seed=6", problem));
   int differ = 0;
   for (int i = 0; i < 50; ++i) {
     const RawPoint pa = a.Raw({900, 900}), pb = b.Raw({900, 900}), pc = c.Raw({900, 900});
@@ -86,10 +86,10 @@ TEST(SensorSpec, NoiseComesFromTheSeed) {
 
 // A written Block2 shifts every calibrated report by the interpolated correction of the normalised
 // whole counts, as the controller computes it; a zero Block2 shifts nothing.
-TEST(SensorSpec, WrittenBlockTwoCorrectsTheCalibratedReports) {
+TEST(SensorItems, WrittenBlockTwoCorrectsTheCalibratedReports) {
   TouchReportConfig config;
   config.autoStroke = false;
-  config.sensor = SpecifiedSensorDefaults();
+  config.sensor = GivenSensorDefaults();
   config.sensor.warp = 0;
   TouchReportGenerator g(config);
   const RawPoint raw = g.Sensor().RawNoiseless({600, 1400});

@@ -1,4 +1,4 @@
-#include "sensor_spec.h"
+#include "sensor_items.h"
 
 #include <charconv>
 #include <cmath>
@@ -49,7 +49,7 @@ constexpr double kMostOffset = 100000;
 
 }  // namespace
 
-SensorConfig SpecifiedSensorDefaults() {
+SensorConfig GivenSensorDefaults() {
   SensorConfig config;
   config.clock = 3;
   config.gainX = 0.8;
@@ -64,11 +64,11 @@ SensorConfig SpecifiedSensorDefaults() {
   return config;
 }
 
-std::optional<SensorConfig> ParseSensorSpec(const std::string& spec, std::string& problem) {
-  SensorConfig config = SpecifiedSensorDefaults();
+std::optional<SensorConfig> ParseSensorItems(const std::string& items, std::string& problem) {
+  SensorConfig config = GivenSensorDefaults();
   std::set<std::string> seen;
-  for (const std::string& item : Split(spec, ',')) {
-    if (item.empty() && spec.empty()) break;
+  for (const std::string& item : Split(items, ',')) {
+    if (item.empty() && items.empty()) break;
     const std::size_t equals = item.find('=');
     const std::string key = item.substr(0, equals);
     const std::string value = equals == std::string::npos ? "" : item.substr(equals + 1);

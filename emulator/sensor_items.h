@@ -9,13 +9,13 @@
 
 namespace kx7::emu {
 
-// The sensor the items of a specification start from: clock 3, gain 0.8:0.75, offset 200:230,
+// The sensor the given items start from: clock 3, gain 0.8:0.75, offset 200:230,
 // warp 0.03, no noise, seed 1; whole raw counts and no bow of its own.
-SensorConfig SpecifiedSensorDefaults();
+SensorConfig GivenSensorDefaults();
 
-// The sensor of a specification; nothing, and `problem` naming the item, for an unknown item, a
+// The sensor the comma-separated items describe; nothing, and `problem` naming the item, for an unknown item, a
 // value that does not read, a clock other than 3, 6, 9 or 12, a gain not above 0, a warp outside
 // -0.2..0.2 (beyond it the screen folds), a negative noise or an item given twice.
-std::optional<SensorConfig> ParseSensorSpec(const std::string& spec, std::string& problem);
+std::optional<SensorConfig> ParseSensorItems(const std::string& items, std::string& problem);
 
 }  // namespace kx7::emu
